@@ -1,0 +1,375 @@
+#include "child.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string greeting = "helloworld";
+
+bool under_wine()
+{
+    return child::launcher().find("wine") != std::string::npos;
+}
+
+std::string ended(const child::Result &r)
+{
+    if (r.timed_out) {
+        return "still running";
+    }
+    if (WIFSIGNALED(r.status)) {
+        return "signal " + std::to_string(WTERMSIG(r.status));
+    }
+    return "exit " + std::to_string(WEXITSTATUS(r.status));
+}
+
+// Every run captures standard output in a regular file unless a case says
+// otherwise, so each of these checks the exact bytes of a redirected run.
+void expect_greeting(const child::Result &r, const std::string &out = greeting)
+{
+    EXPECT_EQ(ended(r), "exit 0");
+    EXPECT_EQ(r.out, out);
+    EXPECT_EQ(r.err, "");
+}
+
+template <class Row> std::string row_name(const testing::TestParamInfo<Row> &info)
+{
+    return info.param.name;
+}
+
+// ---- Arguments ----
+
+struct ArgumentsRow {
+    const char *name;
+    std::vector<std::string> args;
+};
+
+class Arguments : public testing::TestWithParam<ArgumentsRow> {};
+
+TEST_P(Arguments, AreIgnored)
+{
+    std::size_t length = 0;
+    for (const auto &arg : GetParam().args) {
+        length += arg.size() + 1;
+    }
+    if (under_wine() && length > 32000) {
+        GTEST_SKIP() << "a Windows command line holds at most 32767 characters";
+    }
+    expect_greeting(child::run({.args = GetParam().args}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Arguments,
+    testing::Values(ArgumentsRow{"None", {}}, ArgumentsRow{"Help", {"--help"}},
+                    ArgumentsRow{"ShortHelp", {"-h"}}, ArgumentsRow{"Version", {"--version"}},
+                    ArgumentsRow{"EndOfOptions", {"--"}}, ArgumentsRow{"Dash", {"-"}},
+                    ArgumentsRow{"Wildcards", {"*", "?", "[a-z]*", "*.txt"}},
+                    ArgumentsRow{"FormatDirectives", {"%s%n%d", "%%"}},
+                    ArgumentsRow{"EmptyString", {""}},
+                    ArgumentsRow{"NotUtf8", {"\xff\xfe", "\xc3\x28", "\x80"}},
+                    ArgumentsRow{"AThousand", std::vector<std::string>(1000, "arg")},
+                    ArgumentsRow{"VeryLong", {std::string(100000, 'a')}}),
+    row_name<ArgumentsRow>);
+
+// ---- Standard input ----
+
+enum class Input { Closed, DevNull, Terminal, IdlePipe, PipeWithData, FileWithData };
+
+struct InputRow {
+    const char *name;
+    Input input;
+};
+
+class StandardInput : public testing::TestWithParam<InputRow> {};
+
+TEST_P(StandardInput, IsNeverRead)
+{
+    const std::string data = "input that must stay unread\n";
+    child::Fd given;
+    child::Fd other_end; // held open for the whole run
+    int in = child::closed;
+    switch (GetParam().input) {
+    case Input::Closed:
+        break;
+    case Input::DevNull:
+        in = child::dev_null;
+        break;
+    case Input::Terminal: {
+        auto terminal = child::make_terminal();
+        given = std::move(terminal.terminal);
+        other_end = std::move(terminal.master);
+        break;
+    }
+    case Input::IdlePipe:
+    case Input::PipeWithData: {
+        auto pipe = child::make_pipe();
+        if (GetParam().input == Input::PipeWithData) {
+            ASSERT_EQ(write(pipe.write.get(), data.data(), data.size()), data.size());
+        } else {
+            other_end = std::move(pipe.write);
+        }
+        given = std::move(pipe.read);
+        break;
+    }
+    case Input::FileWithData:
+        given = child::temp_file();
+        ASSERT_EQ(pwrite(given.get(), data.data(), data.size(), 0), data.size());
+        break;
+    }
+    if (given.get() >= 0) {
+        in = given.get();
+    }
+
+    expect_greeting(child::run({.in = in}));
+
+    const auto input = GetParam().input;
+    if (input == Input::PipeWithData || input == Input::FileWithData) {
+        // Reads from the offset the child shares: whatever it read is gone.
+        EXPECT_EQ(child::drain(given.get()), data);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StandardInput,
+                         testing::Values(InputRow{"Closed", Input::Closed},
+                                         InputRow{"DevNull", Input::DevNull},
+                                         InputRow{"Terminal", Input::Terminal},
+                                         InputRow{"PipeWhoseWriterStaysOpen", Input::IdlePipe},
+                                         InputRow{"PipeWithData", Input::PipeWithData},
+                                         InputRow{"FileWithData", Input::FileWithData}),
+                         row_name<InputRow>);
+
+// ---- Standard output ----
+
+enum class Output { Pipe, Terminal, FileAppendedTwice };
+
+struct OutputRow {
+    const char *name;
+    Output output;
+};
+
+class StandardOutput : public testing::TestWithParam<OutputRow> {};
+
+TEST_P(StandardOutput, GetsExactlyTheGreeting)
+{
+    switch (GetParam().output) {
+    case Output::Pipe: {
+        auto pipe = child::make_pipe();
+        expect_greeting(child::run({.out = pipe.write.get()}), "");
+        pipe.write.reset();
+        EXPECT_EQ(child::drain(pipe.read.get()), greeting);
+        break;
+    }
+    case Output::Terminal: {
+        auto terminal = child::make_terminal();
+        expect_greeting(child::run({.out = terminal.terminal.get()}), "");
+        EXPECT_EQ(child::drain(terminal.master.get()), greeting);
+        break;
+    }
+    case Output::FileAppendedTwice: {
+        auto file = child::temp_file();
+        ASSERT_EQ(fcntl(file.get(), F_SETFL, O_APPEND), 0);
+        expect_greeting(child::run({.out = file.get()}), "");
+        expect_greeting(child::run({.out = file.get()}), "");
+        ASSERT_EQ(lseek(file.get(), 0, SEEK_SET), 0);
+        EXPECT_EQ(child::drain(file.get()), greeting + greeting);
+        break;
+    }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StandardOutput,
+                         testing::Values(OutputRow{"Pipe", Output::Pipe},
+                                         OutputRow{"Terminal", Output::Terminal},
+                                         OutputRow{"FileAppendedTwice", Output::FileAppendedTwice}),
+                         row_name<OutputRow>);
+
+// ---- Environment and working directory ----
+
+struct EnvironmentRow {
+    const char *name;
+    std::vector<std::string> env;
+};
+
+class Environment : public testing::TestWithParam<EnvironmentRow> {};
+
+TEST_P(Environment, HasNoEffect)
+{
+    expect_greeting(child::run({.env = GetParam().env}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Environment,
+    testing::Values(EnvironmentRow{"Empty", {}}, EnvironmentRow{"CLocale", {"LC_ALL=C"}},
+                    EnvironmentRow{"Utf8Locale", {"LC_ALL=C.UTF-8", "LANG=C.UTF-8"}},
+                    EnvironmentRow{"TurkishLocale", {"LC_ALL=tr_TR.UTF-8"}},
+                    EnvironmentRow{"UnknownLocale", {"LANG=xx_XX.ISO-8859-15", "LC_ALL="}},
+                    EnvironmentRow{"PosixlyCorrect", {"POSIXLY_CORRECT=1"}}),
+    row_name<EnvironmentRow>);
+
+enum class Directory { Root, Fresh, Deleted };
+
+struct DirectoryRow {
+    const char *name;
+    Directory directory;
+};
+
+class WorkingDirectory : public testing::TestWithParam<DirectoryRow> {};
+
+TEST_P(WorkingDirectory, HasNoEffect)
+{
+    if (GetParam().directory == Directory::Root) {
+        child::Fd root(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_GE(root.get(), 0);
+        expect_greeting(child::run({.cwd = root.get()}));
+        return;
+    }
+    const char *tmp = std::getenv("TMPDIR");
+    std::string path =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/helloworld-cwd-XXXXXX";
+    ASSERT_NE(mkdtemp(path.data()), nullptr);
+    child::Fd dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_GE(dir.get(), 0);
+    if (GetParam().directory == Directory::Deleted) {
+        ASSERT_EQ(rmdir(path.c_str()), 0);
+        if (under_wine()) {
+            GTEST_SKIP() << "Wine cannot start a program in a deleted directory";
+        }
+    }
+    expect_greeting(child::run({.cwd = dir.get()}));
+    if (GetParam().directory == Directory::Fresh) {
+        EXPECT_EQ(rmdir(path.c_str()), 0) << "the program left something behind";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WorkingDirectory,
+                         testing::Values(DirectoryRow{"Root", Directory::Root},
+                                         DirectoryRow{"FreshAndLeftEmpty", Directory::Fresh},
+                                         DirectoryRow{"Deleted", Directory::Deleted}),
+                         row_name<DirectoryRow>);
+
+// ---- Write failures ----
+
+enum class Sink { DevFull, Closed, BrokenPipe };
+
+struct FailureRow {
+    const char *name;
+    Sink sink;
+    bool stderr_closed;
+    const char *text;      // the system's text for the error
+    const char *wine_text; // where msvcrt under Wine words it otherwise
+};
+
+class WriteFailure : public testing::TestWithParam<FailureRow> {};
+
+TEST_P(WriteFailure, IsReportedWithStatus1)
+{
+    const auto &row = GetParam();
+    child::Fd sink;
+    int out = child::closed;
+    if (row.sink == Sink::DevFull) {
+        sink.reset(open("/dev/full", O_WRONLY | O_CLOEXEC));
+        ASSERT_GE(sink.get(), 0);
+        out = sink.get();
+    } else if (row.sink == Sink::BrokenPipe) {
+        auto pipe = child::make_pipe();
+        sink = std::move(pipe.write); // the reader is gone
+        out = sink.get();
+    }
+
+    const auto r = child::run({.out = out,
+                               .err = row.stderr_closed ? child::closed : child::capture,
+                               .sigpipe_ignored = true});
+
+    EXPECT_EQ(ended(r), "exit 1");
+    if (!row.stderr_closed) {
+        const char *text = under_wine() && row.wine_text != nullptr ? row.wine_text : row.text;
+        EXPECT_EQ(r.err, std::string("helloworld: write error: ") + text + "\n");
+    }
+}
+
+// Wine reports a pipe without a reader as disconnected, which msvcrt turns
+// into EINVAL.
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WriteFailure,
+    testing::Values(FailureRow{"DevFull", Sink::DevFull, false, "No space left on device", nullptr},
+                    FailureRow{"DevFullAndNoStderr", Sink::DevFull, true, "", nullptr},
+                    FailureRow{"ClosedStdout", Sink::Closed, false, "Bad file descriptor", nullptr},
+                    FailureRow{"ClosedStdoutAndStderr", Sink::Closed, true, "", nullptr},
+                    FailureRow{"BrokenPipe", Sink::BrokenPipe, false, "Broken pipe",
+                               "Invalid argument"},
+                    FailureRow{"BrokenPipeAndNoStderr", Sink::BrokenPipe, true, "", nullptr}),
+    row_name<FailureRow>);
+
+TEST(BrokenPipe, EndsTheProgramBySignalByDefault)
+{
+    if (under_wine()) {
+        GTEST_SKIP() << "Wine ignores SIGPIPE in the programs it runs";
+    }
+    auto pipe = child::make_pipe();
+    pipe.read.reset();
+    const auto r = child::run({.out = pipe.write.get()});
+    EXPECT_EQ(ended(r), "signal " + std::to_string(SIGPIPE));
+    EXPECT_EQ(r.err, "");
+}
+
+// ---- System calls ----
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool sanitized = true;
+#elif defined(__has_feature)
+constexpr bool sanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool sanitized = false;
+#endif
+
+TEST(SystemCalls, OneWriteNoReadAndOnlyTheLoadersFiles)
+{
+    if (!child::launcher().empty() || sanitized) {
+        GTEST_SKIP() << "the trace would show the launcher's or the sanitizer's own calls";
+    }
+    if (system("strace -V >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "strace is not installed";
+    }
+    const char *tmp = std::getenv("TMPDIR");
+    std::string trace =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/helloworld-trace-XXXXXX";
+    child::Fd file(mkostemp(trace.data(), O_CLOEXEC));
+    ASSERT_GE(file.get(), 0);
+
+    const auto r = child::run(
+        {.tracer = {"strace", "-qq", "-o", trace, "-e", "trace=read,write,open,openat,creat"}});
+    std::ostringstream text;
+    text << std::ifstream(trace).rdbuf();
+    unlink(trace.c_str());
+    expect_greeting(r);
+
+    std::vector<std::string> writes;
+    std::vector<std::string> unexpected;
+    const std::regex loader_file(
+        R"re(^open(at)?\(.*"(/etc/ld\.so\.cache|[^"]*\.so(\.[0-9]+)*)")re");
+    std::istringstream lines(text.str());
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("write(", 0) == 0) {
+            writes.push_back(line);
+        } else if (line.rfind("read(0,", 0) == 0 ||
+                   (line.rfind("open", 0) == 0 && !std::regex_search(line, loader_file)) ||
+                   line.rfind("creat(", 0) == 0) {
+            unexpected.push_back(line);
+        }
+    }
+    ASSERT_EQ(writes.size(), 1U) << text.str();
+    EXPECT_EQ(writes[0], R"(write(1, "helloworld", 10)              = 10)");
+    EXPECT_EQ(unexpected, std::vector<std::string>{}) << text.str();
+}
+
+} // namespace
