@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ; // NOLINT(readability-redundant-declaration)
+extern char** environ; // NOLINT(readability-redundant-declaration)
 
 namespace child {
 namespace {
@@ -23,12 +23,12 @@ namespace {
 // input fails instead of hanging the suite. Generous for Wine's start-up.
 constexpr auto time_limit = std::chrono::seconds(30);
 
-[[noreturn]] void fail(int error, const char *what)
+[[noreturn]] void fail(int error, const char* what)
 {
     throw std::system_error(error, std::generic_category(), what);
 }
 
-int check(int result, const char *what)
+int check(int result, const char* what)
 {
     if (result < 0) {
         fail(errno, what);
@@ -37,14 +37,14 @@ int check(int result, const char *what)
 }
 
 // For the posix_spawn family, which returns the error instead of setting errno.
-void check_spawn(int error, const char *what)
+void check_spawn(int error, const char* what)
 {
     if (error != 0) {
         fail(error, what);
     }
 }
 
-std::vector<std::string> split(const std::string &words)
+std::vector<std::string> split(const std::string& words)
 {
     std::istringstream in(words);
     std::vector<std::string> result;
@@ -56,14 +56,14 @@ std::vector<std::string> split(const std::string &words)
 
 std::string program()
 {
-    const char *chosen = std::getenv("HELLOWORLD_PROGRAM");
+    const char* chosen = std::getenv("HELLOWORLD_PROGRAM");
     return chosen != nullptr && *chosen != '\0' ? chosen : HELLOWORLD_BUILT_PROGRAM;
 }
 
-std::vector<std::string> command_line(const Options &options)
+std::vector<std::string> command_line(const Options& options)
 {
     std::vector<std::string> line = options.tracer;
-    for (auto &word : split(launcher())) {
+    for (auto& word : split(launcher())) {
         line.push_back(word);
     }
     line.push_back(program());
@@ -71,16 +71,16 @@ std::vector<std::string> command_line(const Options &options)
     return line;
 }
 
-bool launcher_needs(const std::string &entry)
+bool launcher_needs(const std::string& entry)
 {
     return entry.rfind("WINE", 0) == 0 || entry.rfind("HOME=", 0) == 0 ||
            entry.rfind("PATH=", 0) == 0;
 }
 
-std::vector<std::string> environment(const Options &options)
+std::vector<std::string> environment(const Options& options)
 {
     std::vector<std::string> result;
-    for (char **entry = environ; *entry != nullptr; ++entry) {
+    for (char** entry = environ; *entry != nullptr; ++entry) {
         if (!options.env || (!launcher().empty() && launcher_needs(*entry))) {
             result.emplace_back(*entry);
         }
@@ -91,10 +91,11 @@ std::vector<std::string> environment(const Options &options)
     return result;
 }
 
-std::vector<char *> pointers(std::vector<std::string> &strings)
+std::vector<char*> pointers(std::vector<std::string>& strings)
 {
-    std::vector<char *> result;
-    for (auto &s : strings) {
+    std::vector<char*> result;
+    result.reserve(strings.size() + 1);
+    for (auto& s : strings) {
         result.push_back(s.data());
     }
     result.push_back(nullptr);
@@ -104,22 +105,22 @@ std::vector<char *> pointers(std::vector<std::string> &strings)
 struct FileActions {
     posix_spawn_file_actions_t actions{};
     FileActions() { check_spawn(posix_spawn_file_actions_init(&actions), "file actions"); }
-    FileActions(const FileActions &) = delete;
-    FileActions &operator=(const FileActions &) = delete;
+    FileActions(const FileActions&) = delete;
+    FileActions& operator=(const FileActions&) = delete;
     ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
 };
 
 struct Attributes {
     posix_spawnattr_t attributes{};
     Attributes() { check_spawn(posix_spawnattr_init(&attributes), "spawn attributes"); }
-    Attributes(const Attributes &) = delete;
-    Attributes &operator=(const Attributes &) = delete;
+    Attributes(const Attributes&) = delete;
+    Attributes& operator=(const Attributes&) = delete;
     ~Attributes() { posix_spawnattr_destroy(&attributes); }
 };
 
-void redirect(FileActions &file, int setting, int target, Fd &captured)
+void redirect(FileActions& file, int setting, int target, Fd& captured)
 {
-    auto *actions = &file.actions;
+    auto* actions = &file.actions;
     switch (setting) {
     case closed:
         check_spawn(posix_spawn_file_actions_addclose(actions, target), "close");
@@ -137,7 +138,7 @@ void redirect(FileActions &file, int setting, int target, Fd &captured)
     }
 }
 
-std::string read_all(const Fd &file)
+std::string read_all(const Fd& file)
 {
     std::string result;
     if (file.get() < 0) {
@@ -155,7 +156,7 @@ std::string read_all(const Fd &file)
     }
 }
 
-int wait_bounded(pid_t pid, bool &timed_out)
+int wait_bounded(pid_t pid, bool& timed_out)
 {
     const auto deadline = std::chrono::steady_clock::now() + time_limit;
     int status = 0;
@@ -175,15 +176,20 @@ int wait_bounded(pid_t pid, bool &timed_out)
 
 std::string launcher()
 {
-    const char *chosen = std::getenv("HELLOWORLD_LAUNCHER");
+    const char* chosen = std::getenv("HELLOWORLD_LAUNCHER");
     return chosen != nullptr ? chosen : "";
 }
 
-Result run(const Options &options)
+Result run(const Options& options)
+{
+    return run_command(command_line(options), options);
+}
+
+Result run_command(std::vector<std::string> args, const Options& options)
 {
     // The child inherits an ignored SIGPIPE; and a dead pipe must not kill
     // the suite itself.
-    std::signal(SIGPIPE, SIG_IGN);
+    (void)std::signal(SIGPIPE, SIG_IGN);
 
     FileActions file;
     Fd in;
@@ -208,7 +214,6 @@ Result run(const Options &options)
         posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
         "spawn flags");
 
-    auto args = command_line(options);
     auto env = environment(options);
     pid_t pid = 0;
     check_spawn(posix_spawnp(&pid, args.front().c_str(), &file.actions, &spawn.attributes,
@@ -240,7 +245,7 @@ std::string drain(int fd)
     }
 }
 
-Fd &Fd::operator=(Fd &&other) noexcept
+Fd& Fd::operator=(Fd&& other) noexcept
 {
     reset(other.release());
     return *this;
@@ -275,7 +280,7 @@ Pipe make_pipe()
 
 Fd temp_file()
 {
-    const char *dir = std::getenv("TMPDIR");
+    const char* dir = std::getenv("TMPDIR");
     std::string path =
         std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/helloworld-test-XXXXXX";
     Fd file(check(mkostemp(path.data(), O_CLOEXEC), "temporary file"));

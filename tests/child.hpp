@@ -35,7 +35,10 @@ struct Result {
     std::string err;
 };
 
-Result run(const Options &options);
+Result run(const Options& options);
+
+// Runs another command the same way; options.args and options.tracer unused.
+Result run_command(std::vector<std::string> args, const Options& options = {});
 
 // The launcher's name, empty when the program runs directly.
 std::string launcher();
@@ -47,10 +50,10 @@ std::string drain(int fd);
 class Fd {
   public:
     explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd &&other) noexcept : fd_(other.release()) {}
-    Fd &operator=(Fd &&other) noexcept;
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
     ~Fd();
 
     [[nodiscard]] int get() const { return fd_; }
