@@ -3,10 +3,10 @@ set(CPACK_PACKAGE_VENDOR "The helloworld authors")
 set(CPACK_PACKAGE_CONTACT "The helloworld authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
-    "helloworld writes the ten bytes \"helloworld\", with no line terminator, \
-to standard output and exits with status 0. It ignores its arguments, its \
-environment and standard input. If the greeting cannot be written it says \
-so on standard error and exits with status 1.")
+    "helloworld writes the ten bytes of the greeting helloworld, with no line \
+terminator, to standard output and exits with status 0. It ignores its \
+arguments, its environment and standard input. If the greeting cannot be \
+written it says so on standard error and exits with status 1.")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 

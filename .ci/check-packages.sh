@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Checks the manual page, the install rules and the packages made by the
+# release and windows workflows.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+mandoc -Tlint build/release/helloworld.1 || fail "mandoc -Tlint found problems"
+
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install build/release --prefix "$prefix/usr" >/dev/null
+DESTDIR="$prefix/dest" cmake --install build/release >/dev/null
+for root in "$prefix/usr" "$prefix/dest/usr/local"; do
+    [[ "$(cd "$root" && find . -type f | sort)" == \
+        "$(printf '%s\n' ./bin/helloworld ./share/doc/helloworld/LICENSE \
+            ./share/man/man1/helloworld.1)" ]] || fail "unexpected files under $root"
+done
+[[ "$("$prefix/usr/bin/helloworld")" == helloworld ]] || fail "installed program"
+man -l "$prefix/usr/share/man/man1/helloworld.1" 2>&1 | grep -q "write error" ||
+    fail "man -l does not render the page"
+
+tar tzf build/release/helloworld-*-Linux.tar.gz | grep -q '/bin/helloworld$' ||
+    fail "tarball without the program"
+cmake -E tar tf build/windows/helloworld-*-win32.zip | grep -q '/bin/helloworld.exe$' ||
+    fail "zip without helloworld.exe"
+
+deb=(build/release/helloworld_*_amd64.deb)
+dpkg-deb -f "${deb[0]}" Package Version Maintainer Section Depends
+if dpkg -s helloworld >/dev/null 2>&1; then
+    echo "helloworld is installed on this machine already: skipping dpkg -i"
+    exit 0
+fi
+dpkg -i "${deb[0]}" >/dev/null
+[[ "$(helloworld)" == helloworld ]] || fail "helloworld from the package"
+man -P cat helloworld | grep -q "write error" || fail "man helloworld"
+dpkg -r helloworld >/dev/null
+[[ ! -e /usr/bin/helloworld && ! -e /usr/share/man/man1/helloworld.1 ]] ||
+    fail "dpkg -r left files behind"
+echo "packages: ok"
