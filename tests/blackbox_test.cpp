@@ -183,6 +183,7 @@ TEST_P(StandardOutput, GetsExactlyTheGreeting)
         ASSERT_EQ(fcntl(file.get(), F_SETFL, O_APPEND), 0);
         expect_greeting(child::run({.out = file.get()}), "");
         expect_greeting(child::run({.out = file.get()}), "");
+        EXPECT_EQ(child::drain(file.get()), "") << "not appended";
         ASSERT_EQ(lseek(file.get(), 0, SEEK_SET), 0);
         EXPECT_EQ(child::drain(file.get()), greeting + greeting);
         break;
@@ -230,26 +231,19 @@ class WorkingDirectory : public testing::TestWithParam<DirectoryRow> {};
 
 TEST_P(WorkingDirectory, HasNoEffect)
 {
-    if (GetParam().directory == Directory::Root) {
-        child::Fd root(open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        ASSERT_GE(root.get(), 0);
-        expect_greeting(child::run({.cwd = root.get()}));
-        return;
-    }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string path =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/helloworld-cwd-XXXXXX";
-    ASSERT_NE(mkdtemp(path.data()), nullptr);
+    const auto kind = GetParam().directory;
+    std::string path = kind == Directory::Root ? "/" : child::temp_template("cwd");
+    ASSERT_TRUE(kind == Directory::Root || mkdtemp(path.data()) != nullptr);
     child::Fd dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     ASSERT_GE(dir.get(), 0);
-    if (GetParam().directory == Directory::Deleted) {
+    if (kind == Directory::Deleted) {
         ASSERT_EQ(rmdir(path.c_str()), 0);
         if (under_wine()) {
             GTEST_SKIP() << "the wine start-up script itself reports the missing directory";
         }
     }
     expect_greeting(child::run({.cwd = dir.get()}));
-    if (GetParam().directory == Directory::Fresh) {
+    if (kind == Directory::Fresh) {
         EXPECT_EQ(rmdir(path.c_str()), 0) << "the program left something behind";
     }
 }
@@ -346,9 +340,7 @@ TEST(SystemCalls, OneWriteNoReadAndOnlyTheLoadersFiles)
     if (!child::launcher().empty() || sanitized) {
         GTEST_SKIP() << "the trace would show the launcher's or the sanitizer's own calls";
     }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string trace =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/helloworld-trace-XXXXXX";
+    std::string trace = child::temp_template("trace");
     child::Fd file(mkostemp(trace.data(), O_CLOEXEC));
     ASSERT_GE(file.get(), 0);
 

@@ -4,10 +4,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <sstream>
+#include <memory>
 #include <system_error>
 #include <thread>
-#include <utility>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -23,66 +22,38 @@ namespace {
 // input fails instead of hanging the suite. Generous for Wine's start-up.
 constexpr auto time_limit = std::chrono::seconds(30);
 
-[[noreturn]] void fail(int error, const char* what)
-{
-    throw std::system_error(error, std::generic_category(), what);
-}
-
 int check(int result, const char* what)
 {
     if (result < 0) {
-        fail(errno, what);
+        throw std::system_error(errno, std::generic_category(), what);
     }
     return result;
 }
 
-// For the posix_spawn family, which returns the error instead of setting errno.
+// The posix_spawn family returns the error instead of setting errno.
 void check_spawn(int error, const char* what)
 {
     if (error != 0) {
-        fail(error, what);
+        throw std::system_error(error, std::generic_category(), what);
     }
 }
 
-std::vector<std::string> split(const std::string& words)
+std::string getenv_or(const char* name, const char* fallback)
 {
-    std::istringstream in(words);
-    std::vector<std::string> result;
-    for (std::string word; in >> word;) {
-        result.push_back(word);
-    }
-    return result;
-}
-
-std::string program()
-{
-    const char* chosen = std::getenv("HELLOWORLD_PROGRAM");
-    return chosen != nullptr && *chosen != '\0' ? chosen : HELLOWORLD_BUILT_PROGRAM;
-}
-
-std::vector<std::string> command_line(const Options& options)
-{
-    std::vector<std::string> line = options.tracer;
-    for (auto& word : split(launcher())) {
-        line.push_back(word);
-    }
-    line.push_back(program());
-    line.insert(line.end(), options.args.begin(), options.args.end());
-    return line;
-}
-
-bool launcher_needs(const std::string& entry)
-{
-    return entry.rfind("WINE", 0) == 0 || entry.rfind("HOME=", 0) == 0 ||
-           entry.rfind("PATH=", 0) == 0;
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : fallback;
 }
 
 std::vector<std::string> environment(const Options& options)
 {
     std::vector<std::string> result;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!options.env || (!launcher().empty() && launcher_needs(*entry))) {
-            result.emplace_back(*entry);
+        const std::string e = *entry;
+        const bool for_launcher =
+            !launcher().empty() &&
+            (e.rfind("WINE", 0) == 0 || e.rfind("HOME=", 0) == 0 || e.rfind("PATH=", 0) == 0);
+        if (!options.env || for_launcher) {
+            result.push_back(e);
         }
     }
     if (options.env) {
@@ -102,58 +73,29 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     return result;
 }
 
-struct FileActions {
-    posix_spawn_file_actions_t actions{};
-    FileActions() { check_spawn(posix_spawn_file_actions_init(&actions), "file actions"); }
-    FileActions(const FileActions&) = delete;
-    FileActions& operator=(const FileActions&) = delete;
-    ~FileActions() { posix_spawn_file_actions_destroy(&actions); }
-};
-
-struct Attributes {
-    posix_spawnattr_t attributes{};
-    Attributes() { check_spawn(posix_spawnattr_init(&attributes), "spawn attributes"); }
-    Attributes(const Attributes&) = delete;
-    Attributes& operator=(const Attributes&) = delete;
-    ~Attributes() { posix_spawnattr_destroy(&attributes); }
-};
-
-void redirect(FileActions& file, int setting, int target, Fd& captured)
+void redirect(posix_spawn_file_actions_t* actions, int setting, int target, Fd& captured)
 {
-    auto* actions = &file.actions;
-    switch (setting) {
-    case closed:
+    if (setting == closed) {
         check_spawn(posix_spawn_file_actions_addclose(actions, target), "close");
-        break;
-    case dev_null:
+    } else if (setting == dev_null) {
         check_spawn(posix_spawn_file_actions_addopen(actions, target, "/dev/null", O_RDWR, 0),
-                    "open /dev/null");
-        break;
-    case capture:
-        captured = temp_file();
-        setting = captured.get();
-        [[fallthrough]];
-    default:
+                    "/dev/null");
+    } else {
+        if (setting == capture) {
+            captured = temp_file();
+            setting = captured.get();
+        }
         check_spawn(posix_spawn_file_actions_adddup2(actions, setting, target), "dup2");
     }
 }
 
-std::string read_all(const Fd& file)
+std::string read_back(const Fd& file)
 {
-    std::string result;
     if (file.get() < 0) {
-        return result;
+        return "";
     }
-    char buffer[4096];
-    for (off_t at = 0;;) {
-        const auto got =
-            check(static_cast<int>(pread(file.get(), buffer, sizeof buffer, at)), "read back");
-        if (got == 0) {
-            return result;
-        }
-        result.append(buffer, static_cast<std::size_t>(got));
-        at += got;
-    }
+    check(static_cast<int>(lseek(file.get(), 0, SEEK_SET)), "seek");
+    return drain(file.get());
 }
 
 int wait_bounded(pid_t pid, bool& timed_out)
@@ -176,13 +118,18 @@ int wait_bounded(pid_t pid, bool& timed_out)
 
 std::string launcher()
 {
-    const char* chosen = std::getenv("HELLOWORLD_LAUNCHER");
-    return chosen != nullptr ? chosen : "";
+    return getenv_or("HELLOWORLD_LAUNCHER", "");
 }
 
 Result run(const Options& options)
 {
-    return run_command(command_line(options), options);
+    std::vector<std::string> line = options.tracer;
+    if (!launcher().empty()) {
+        line.push_back(launcher());
+    }
+    line.push_back(getenv_or("HELLOWORLD_PROGRAM", HELLOWORLD_BUILT_PROGRAM));
+    line.insert(line.end(), options.args.begin(), options.args.end());
+    return run_command(line, options);
 }
 
 Result run_command(std::vector<std::string> args, const Options& options)
@@ -191,39 +138,45 @@ Result run_command(std::vector<std::string> args, const Options& options)
     // the suite itself.
     (void)std::signal(SIGPIPE, SIG_IGN);
 
-    FileActions file;
+    posix_spawn_file_actions_t actions;
+    check_spawn(posix_spawn_file_actions_init(&actions), "file actions");
+    const std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)>
+        actions_guard(&actions, posix_spawn_file_actions_destroy);
     Fd in;
     Fd out;
     Fd err;
-    redirect(file, options.in, STDIN_FILENO, in);
-    redirect(file, options.out, STDOUT_FILENO, out);
-    redirect(file, options.err, STDERR_FILENO, err);
+    redirect(&actions, options.in, STDIN_FILENO, in);
+    redirect(&actions, options.out, STDOUT_FILENO, out);
+    redirect(&actions, options.err, STDERR_FILENO, err);
     if (options.cwd >= 0) {
-        check_spawn(posix_spawn_file_actions_addfchdir_np(&file.actions, options.cwd), "chdir");
+        check_spawn(posix_spawn_file_actions_addfchdir_np(&actions, options.cwd), "chdir");
     }
 
-    Attributes spawn;
+    posix_spawnattr_t attributes;
+    check_spawn(posix_spawnattr_init(&attributes), "spawn attributes");
+    const std::unique_ptr<posix_spawnattr_t, int (*)(posix_spawnattr_t*)> attributes_guard(
+        &attributes, posix_spawnattr_destroy);
     sigset_t signals;
     sigemptyset(&signals);
-    check_spawn(posix_spawnattr_setsigmask(&spawn.attributes, &signals), "signal mask");
+    check_spawn(posix_spawnattr_setsigmask(&attributes, &signals), "signal mask");
     if (!options.sigpipe_ignored) {
         sigaddset(&signals, SIGPIPE);
     }
-    check_spawn(posix_spawnattr_setsigdefault(&spawn.attributes, &signals), "signal defaults");
+    check_spawn(posix_spawnattr_setsigdefault(&attributes, &signals), "signal defaults");
     check_spawn(
-        posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
         "spawn flags");
 
     auto env = environment(options);
     pid_t pid = 0;
-    check_spawn(posix_spawnp(&pid, args.front().c_str(), &file.actions, &spawn.attributes,
+    check_spawn(posix_spawnp(&pid, args.front().c_str(), &actions, &attributes,
                              pointers(args).data(), pointers(env).data()),
                 args.front().c_str());
 
     Result result;
     result.status = wait_bounded(pid, result.timed_out);
-    result.out = read_all(out);
-    result.err = read_all(err);
+    result.out = read_back(out);
+    result.err = read_back(err);
     return result;
 }
 
@@ -237,7 +190,7 @@ std::string drain(int fd)
         if (got <= 0) {
             // EIO: a terminal whose other side is closed.
             if (got < 0 && errno != EAGAIN && errno != EIO) {
-                fail(errno, "drain");
+                check(-1, "drain");
             }
             return result;
         }
@@ -245,22 +198,9 @@ std::string drain(int fd)
     }
 }
 
-Fd& Fd::operator=(Fd&& other) noexcept
+std::string temp_template(const std::string& name)
 {
-    reset(other.release());
-    return *this;
-}
-
-Fd::~Fd()
-{
-    reset();
-}
-
-int Fd::release()
-{
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
+    return getenv_or("TMPDIR", "/tmp") + "/helloworld-" + name + "-XXXXXX";
 }
 
 void Fd::reset(int fd)
@@ -278,16 +218,6 @@ Pipe make_pipe()
     return {Fd(ends[0]), Fd(ends[1])};
 }
 
-Fd temp_file()
-{
-    const char* dir = std::getenv("TMPDIR");
-    std::string path =
-        std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/helloworld-test-XXXXXX";
-    Fd file(check(mkostemp(path.data(), O_CLOEXEC), "temporary file"));
-    check(unlink(path.c_str()), "unlink temporary file");
-    return file;
-}
-
 Terminal make_terminal()
 {
     Fd master(check(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC), "posix_openpt"));
@@ -297,6 +227,14 @@ Terminal make_terminal()
     check_spawn(ptsname_r(master.get(), name, sizeof name), "ptsname");
     Fd terminal(check(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC), name));
     return {std::move(master), std::move(terminal)};
+}
+
+Fd temp_file()
+{
+    std::string path = temp_template("test");
+    Fd file(check(mkostemp(path.data(), O_CLOEXEC), "temporary file"));
+    check(unlink(path.c_str()), "unlink");
+    return file;
 }
 
 } // namespace child

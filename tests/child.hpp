@@ -2,30 +2,29 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-// Runs the program under test as a child process and collects what it did.
-//
-// The program is HELLOWORLD_PROGRAM if set, else the one built with the suite;
-// HELLOWORLD_LAUNCHER (for example "wine") is put in front of it.
+// Runs the program under test as a child process and collects what it did:
+// HELLOWORLD_PROGRAM if set, else the build's own, started through
+// HELLOWORLD_LAUNCHER (for example wine) if that is set.
 namespace child {
 
-// Stream settings besides a file descriptor of the caller's.
+// Stream settings besides a descriptor of the caller's.
 inline constexpr int closed = -1;   // the child starts with it closed
 inline constexpr int capture = -2;  // a private file, read back into Result
 inline constexpr int dev_null = -3; // /dev/null
 
 struct Options {
     std::vector<std::string> args{};
-    // Unset: the caller's environment. Set: exactly these entries, plus what
-    // the launcher itself needs.
+    // Unset: the caller's environment. Set: these entries and the launcher's own.
     std::optional<std::vector<std::string>> env{};
     int in = dev_null;
     int out = capture;
     int err = capture;
-    int cwd = -1;                      // a directory descriptor to start in
-    bool sigpipe_ignored = false;      // else the default action
-    std::vector<std::string> tracer{}; // a command to run the whole line under
+    int cwd = -1; // a directory descriptor to start in
+    bool sigpipe_ignored = false;
+    std::vector<std::string> tracer{}; // a command to put in front of it all
 };
 
 struct Result {
@@ -36,28 +35,31 @@ struct Result {
 };
 
 Result run(const Options& options);
-
 // Runs another command the same way; options.args and options.tracer unused.
 Result run_command(std::vector<std::string> args, const Options& options = {});
 
-// The launcher's name, empty when the program runs directly.
 std::string launcher();
 
-// Reads what is left on a descriptor without waiting for more.
+// Reads what is there from the descriptor's offset on, without waiting.
 std::string drain(int fd);
 
-// A descriptor that closes itself.
+// A path under $TMPDIR or /tmp for mkstemp and mkdtemp.
+std::string temp_template(const std::string& name);
+
 class Fd {
   public:
     explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(other.release()) {}
-    Fd& operator=(Fd&& other) noexcept;
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept
+    {
+        reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
-    ~Fd();
+    ~Fd() { reset(); }
 
     [[nodiscard]] int get() const { return fd_; }
-    int release();
     void reset(int fd = -1);
 
   private:
@@ -70,14 +72,14 @@ struct Pipe {
 };
 Pipe make_pipe();
 
-// An unlinked temporary file, opened for reading and writing.
-Fd temp_file();
-
-// A pseudo-terminal: the master and the terminal side.
+// A pseudo-terminal: the master side and the terminal the child gets.
 struct Terminal {
     Fd master;
     Fd terminal;
 };
 Terminal make_terminal();
+
+// An unlinked temporary file, open for reading and writing.
+Fd temp_file();
 
 } // namespace child
