@@ -3,10 +3,12 @@
 # on Windows, dependent on nothing but the system DLLs.
 
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-  # Build paths must not end up in the binary.
+  # Build paths must not end up in a release binary; a debugger still finds
+  # the sources of a Debug build.
+  set(not_debug "$<NOT:$<CONFIG:Debug>>")
   target_compile_options(
-    helloworld PRIVATE "-ffile-prefix-map=${PROJECT_SOURCE_DIR}/="
-                       "-ffile-prefix-map=${PROJECT_BINARY_DIR}/=")
+    helloworld PRIVATE "$<${not_debug}:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>"
+                       "$<${not_debug}:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>")
 endif()
 
 if(MINGW)
