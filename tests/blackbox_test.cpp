@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -346,8 +345,7 @@ TEST(SystemCalls, OneWriteNoReadAndOnlyTheLoadersFiles)
 
     const auto r = child::run(
         {.tracer = {"strace", "-qq", "-o", trace, "-e", "trace=read,write,open,openat,creat"}});
-    std::ostringstream text;
-    text << std::ifstream(trace).rdbuf();
+    const auto text = child::drain(file.get());
     unlink(trace.c_str());
     expect_greeting(r);
 
@@ -355,7 +353,7 @@ TEST(SystemCalls, OneWriteNoReadAndOnlyTheLoadersFiles)
     std::vector<std::string> unexpected;
     const std::regex loader_file(
         R"re(^open(at)?\(.*"(/etc/ld\.so\.cache|[^"]*\.so(\.[0-9]+)*)")re");
-    std::istringstream lines(text.str());
+    std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("write(", 0) == 0) {
             writes.push_back(line);
@@ -365,9 +363,10 @@ TEST(SystemCalls, OneWriteNoReadAndOnlyTheLoadersFiles)
             unexpected.push_back(line);
         }
     }
-    ASSERT_EQ(writes.size(), 1U) << text.str();
-    EXPECT_EQ(writes[0], R"(write(1, "helloworld", 10)              = 10)");
-    EXPECT_EQ(unexpected, std::vector<std::string>{}) << text.str();
+    ASSERT_EQ(writes.size(), 1U) << text;
+    EXPECT_TRUE(std::regex_match(writes[0], std::regex(R"(write\(1, "helloworld", 10\) += 10)")))
+        << writes[0];
+    EXPECT_EQ(unexpected, std::vector<std::string>{}) << text;
 }
 
 } // namespace
