@@ -4,6 +4,7 @@
 # prefix, and the server the first case starts would keep that case's streams.
 set(step "${CMAKE_ARGV3}")
 if(NOT "$ENV{HELLOWORLD_LAUNCHER}" MATCHES "wine")
+  message("no launcher to ${step}")
   return()
 endif()
 if("$ENV{WINEPREFIX}" STREQUAL "")
