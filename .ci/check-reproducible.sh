@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
-# Builds the release and windows presets twice, in two other build
-# directories, and requires byte-identical executables.
+# Builds the release and windows presets once more, in another build
+# directory, and requires executables byte-identical to the ones their
+# workflows made in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for preset in release windows; do
-    for copy in one two; do
-        cmake --preset "$preset" -B "$work/$preset-$copy" >/dev/null
-        cmake --build "$work/$preset-$copy" --target helloworld >/dev/null
-    done
+    cmake --preset "$preset" -B "$work/$preset" >/dev/null
+    cmake --build "$work/$preset" --target helloworld >/dev/null
 done
-cmp "$work"/release-{one,two}/helloworld
-cmp "$work"/windows-{one,two}/helloworld.exe
-echo "reproducible: $(sha256sum "$work/release-one/helloworld" | cut -c1-16) (Linux)," \
-    "$(sha256sum "$work/windows-one/helloworld.exe" | cut -c1-16) (Windows)"
+cmp build/release/helloworld "$work/release/helloworld"
+cmp build/windows/helloworld.exe "$work/windows/helloworld.exe"
+echo "reproducible: $(sha256sum build/release/helloworld | cut -c1-16) (Linux)," \
+    "$(sha256sum build/windows/helloworld.exe | cut -c1-16) (Windows)"

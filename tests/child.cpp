@@ -116,6 +116,11 @@ int wait_bounded(pid_t pid, bool& timed_out)
 
 } // namespace
 
+std::string program()
+{
+    return getenv_or("HELLOWORLD_PROGRAM", HELLOWORLD_BUILT_PROGRAM);
+}
+
 std::string launcher()
 {
     return getenv_or("HELLOWORLD_LAUNCHER", "");
@@ -127,7 +132,7 @@ Result run(const Options& options)
     if (!launcher().empty()) {
         line.push_back(launcher());
     }
-    line.push_back(getenv_or("HELLOWORLD_PROGRAM", HELLOWORLD_BUILT_PROGRAM));
+    line.push_back(program());
     line.insert(line.end(), options.args.begin(), options.args.end());
     return run_command(line, options);
 }

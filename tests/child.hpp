@@ -38,6 +38,7 @@ Result run(const Options& options);
 // Runs another command the same way; options.args and options.tracer unused.
 Result run_command(std::vector<std::string> args, const Options& options = {});
 
+std::string program();
 std::string launcher();
 
 // Reads what is there from the descriptor's offset on, without waiting.

@@ -21,8 +21,8 @@ std::string objdump_headers(const std::string& path)
 // printf of MinGW's own, shows here before it reaches a user.
 TEST(WindowsImage, IsA32BitConsoleProgramOnSystemDllsOnly)
 {
-    const char* program = std::getenv("HELLOWORLD_PROGRAM");
-    if (program == nullptr || !std::regex_search(program, std::regex(R"(\.exe$)"))) {
+    const auto program = child::program();
+    if (!std::regex_search(program, std::regex(R"(\.exe$)"))) {
         GTEST_SKIP() << "the program under test is not a Windows executable";
     }
     const auto headers = objdump_headers(program);
