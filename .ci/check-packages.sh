@@ -29,8 +29,8 @@ cmake -E tar tf build/windows/helloworld-*-win32.zip | grep -q '/bin/helloworld.
 deb=(build/release/helloworld_*_amd64.deb)
 dpkg-deb -f "${deb[0]}" Package Version Maintainer Section Depends
 if dpkg -s helloworld >/dev/null 2>&1; then
-    echo "helloworld is installed on this machine already: skipping dpkg -i"
-    exit 0
+    echo "removing a helloworld package an earlier run left installed"
+    dpkg -r helloworld >/dev/null
 fi
 dpkg -i "${deb[0]}" >/dev/null
 [[ "$(helloworld)" == helloworld ]] || fail "helloworld from the package"
