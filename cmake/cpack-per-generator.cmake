@@ -1,0 +1,19 @@
+# cpack reads this for each generator it runs.
+
+# Archive members carry this time rather than the time of packing.
+if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
+  set(ENV{SOURCE_DATE_EPOCH} "${CPACK_HELLOWORLD_SOURCE_DATE_EPOCH}")
+endif()
+
+# One package a generator, of the components it wants.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+if(CPACK_GENERATOR STREQUAL "DEB")
+  set(CPACK_COMPONENTS_ALL program debian)
+  # Debian's strip also drops the compiler's .comment, which nothing reads.
+  set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/cpack-drop-comment.cmake")
+else()
+  set(CPACK_COMPONENTS_ALL program docs)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+endif()
