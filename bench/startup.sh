@@ -43,7 +43,7 @@ commands=("$work/floor" "/bin/true" "/usr/bin/printf helloworld" "$PWD/build/rel
 floor=0 true=1 release=3 static=4
 
 # The system calls that can write; each one's return value is the bytes written.
-output_calls=write,writev,pwrite64,pwritev,pwritev2,sendfile,sendto,sendmsg,splice,vmsplice
+output_calls=write,writev,pwrite64,pwritev,pwritev2,sendfile,sendto,sendmsg,splice,vmsplice,copy_file_range
 
 # Each measure prints one number for the command line in "$@".
 instructions() {

@@ -11,7 +11,8 @@ set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 if(CPACK_GENERATOR STREQUAL "DEB")
   set(CPACK_COMPONENTS_ALL program debian)
-  # Debian's strip also drops the compiler's .comment, which nothing reads.
+  # As Debian's strip does, drop the compiler's .comment and .note, which
+  # nothing reads.
   set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/cpack-drop-comment.cmake")
 else()
   set(CPACK_COMPONENTS_ALL program docs)

@@ -8,7 +8,9 @@ helloworld_launcher_state(state detail)
 # The image check reads the executable and needs no launcher.
 set(image_checks ${helloworld_tests_TESTS})
 list(FILTER image_checks INCLUDE REGEX "^WindowsImage\\.")
-set_tests_properties(${image_checks} PROPERTIES FIXTURES_REQUIRED "")
+if(image_checks)
+  set_tests_properties(${image_checks} PROPERTIES FIXTURES_REQUIRED "")
+endif()
 
 if(state STREQUAL "broken")
   message(FATAL_ERROR "HELLOWORLD_LAUNCHER cannot start programs: ${detail}")
@@ -19,5 +21,7 @@ elseif(state STREQUAL "no-32-bit")
   message("SKIPPED: ${count} cases that run $ENV{HELLOWORLD_PROGRAM} under "
           "$ENV{HELLOWORLD_LAUNCHER}: this host cannot execute 32-bit x86 programs "
           "(${detail}); its behaviour there is unchecked, its image is checked")
-  set_tests_properties(${cases} PROPERTIES DISABLED TRUE)
+  if(cases)
+    set_tests_properties(${cases} PROPERTIES DISABLED TRUE)
+  endif()
 endif()
