@@ -14,6 +14,13 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   # As Debian's strip does, drop the compiler's .comment and .note, which
   # nothing reads.
   set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/cpack-drop-comment.cmake")
+  # Without these CPack still makes a .deb, with no Depends at all.
+  find_program(HELLOWORLD_DPKG_SHLIBDEPS dpkg-shlibdeps)
+  find_program(HELLOWORLD_FILE file)
+  if(NOT HELLOWORLD_DPKG_SHLIBDEPS OR NOT HELLOWORLD_FILE)
+    message(FATAL_ERROR "The .deb's dependencies are computed with dpkg-shlibdeps and file: "
+                        "apt-get install dpkg-dev file")
+  endif()
 else()
   set(CPACK_COMPONENTS_ALL program docs)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
