@@ -27,7 +27,7 @@ cmake -E tar tf build/windows/helloworld-*-windows-x86.zip | grep -q '/bin/hello
     fail "zip without helloworld.exe"
 
 deb=(build/release/helloworld_*_amd64.deb)
-dpkg-deb -f "${deb[0]}" Package Version Maintainer Section Depends
+dpkg-deb -f "${deb[0]}" Package Version Maintainer Section Depends Installed-Size
 dpkg-deb -f "${deb[0]}" Depends | grep -Eq '(^|, )libc6( |,|$)' || fail "the .deb's Depends lacks libc6"
 # As root, lintian says so on standard error; its findings go to standard output.
 lintian --pedantic -I --tag-display-limit 0 "${deb[0]}" 2>/dev/null | tee "$prefix/lintian"

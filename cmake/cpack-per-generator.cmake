@@ -14,6 +14,7 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   # As Debian's strip does, drop the compiler's .comment and .note, which
   # nothing reads.
   set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/cpack-drop-comment.cmake")
+  set(CPACK_POST_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/cpack-deb-installed-size.cmake")
   # Without these CPack still makes a .deb, with no Depends at all.
   find_program(HELLOWORLD_DPKG_SHLIBDEPS dpkg-shlibdeps)
   find_program(HELLOWORLD_FILE file)

@@ -2,6 +2,10 @@
 # install and the archives carry them) and, on Linux, "debian" (the same
 # documents as a Debian package wants them), which only the .deb installs.
 
+# Directories the install creates get these modes whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 install(TARGETS helloworld RUNTIME COMPONENT program)
 install(
   FILES LICENSE
