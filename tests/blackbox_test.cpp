@@ -1,46 +1,21 @@
 #include "child.hpp"
+#include "expect.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
-#include <regex>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-const std::string greeting = "helloworld";
-
-bool under_wine()
-{
-    return child::launcher().find("wine") != std::string::npos;
-}
-
-std::string ended(const child::Result& r)
-{
-    if (r.timed_out) {
-        return "still running";
-    }
-    if (WIFSIGNALED(r.status)) {
-        return "signal " + std::to_string(WTERMSIG(r.status));
-    }
-    return "exit " + std::to_string(WEXITSTATUS(r.status));
-}
-
-// Every run captures standard output in a regular file unless a case says
-// otherwise, so each of these checks the exact bytes of a redirected run.
-void expect_greeting(const child::Result& r, const std::string& out = greeting)
-{
-    EXPECT_EQ(ended(r), "exit 0");
-    EXPECT_EQ(r.out, out);
-    EXPECT_EQ(r.err, "");
-}
+using expect::ended;
+using expect::greeting;
+using expect::under_wine;
 
 template <class Row> std::string row_name(const testing::TestParamInfo<Row>& info)
 {
@@ -65,7 +40,7 @@ TEST_P(Arguments, AreIgnored)
     if (under_wine() && length > 32000) {
         GTEST_SKIP() << "a Windows command line holds at most 32767 characters";
     }
-    expect_greeting(child::run({.args = GetParam().args}));
+    expect::greeting_only(child::run({.args = GetParam().args}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -130,7 +105,7 @@ TEST_P(StandardInput, IsNeverRead)
         in = given.get();
     }
 
-    expect_greeting(child::run({.in = in}));
+    expect::greeting_only(child::run({.in = in}));
 
     const auto input = GetParam().input;
     if (input == Input::PipeWithData || input == Input::FileWithData) {
@@ -164,25 +139,32 @@ TEST_P(StandardOutput, GetsExactlyTheGreeting)
     switch (GetParam().output) {
     case Output::Pipe: {
         auto pipe = child::make_pipe();
-        expect_greeting(child::run({.out = pipe.write.get()}), "");
+        expect::greeting_only(child::run({.out = pipe.write.get()}), "");
         pipe.write.reset();
         EXPECT_EQ(child::drain(pipe.read.get()), greeting);
         break;
     }
     case Output::Terminal: {
-        if (under_wine()) {
-            GTEST_SKIP() << "Wine's console adds cursor escape sequences around terminal output";
-        }
         auto terminal = child::make_terminal();
-        expect_greeting(child::run({.out = terminal.terminal.get()}), "");
-        EXPECT_EQ(child::drain(terminal.master.get()), greeting);
+        expect::greeting_only(child::run({.out = terminal.terminal.get()}), "");
+        auto shown = child::drain(terminal.master.get());
+        if (under_wine()) {
+            // Wine's console hides the cursor while it writes; those two
+            // sequences are its own, any other byte is the program's.
+            for (const std::string_view wines : {"\x1b[?25l", "\x1b[?25h"}) {
+                for (auto at = shown.find(wines); at != std::string::npos; at = shown.find(wines)) {
+                    shown.erase(at, wines.size());
+                }
+            }
+        }
+        EXPECT_EQ(shown, greeting);
         break;
     }
     case Output::FileAppendedTwice: {
         auto file = child::temp_file();
         ASSERT_EQ(fcntl(file.get(), F_SETFL, O_APPEND), 0);
-        expect_greeting(child::run({.out = file.get()}), "");
-        expect_greeting(child::run({.out = file.get()}), "");
+        expect::greeting_only(child::run({.out = file.get()}), "");
+        expect::greeting_only(child::run({.out = file.get()}), "");
         EXPECT_EQ(child::drain(file.get()), "") << "not appended";
         ASSERT_EQ(lseek(file.get(), 0, SEEK_SET), 0);
         EXPECT_EQ(child::drain(file.get()), greeting + greeting);
@@ -208,7 +190,7 @@ class Environment : public testing::TestWithParam<EnvironmentRow> {};
 
 TEST_P(Environment, HasNoEffect)
 {
-    expect_greeting(child::run({.env = GetParam().env}));
+    expect::greeting_only(child::run({.env = GetParam().env}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -242,7 +224,7 @@ TEST_P(WorkingDirectory, HasNoEffect)
             GTEST_SKIP() << "the wine start-up script itself reports the missing directory";
         }
     }
-    expect_greeting(child::run({.cwd = dir.get()}));
+    expect::greeting_only(child::run({.cwd = dir.get()}));
     if (kind == Directory::Fresh) {
         EXPECT_EQ(rmdir(path.c_str()), 0) << "the program left something behind";
     }
@@ -323,75 +305,6 @@ TEST(BrokenPipe, EndsTheProgramBySignalByDefault)
     const auto r = child::run({.out = pipe.write.get()});
     EXPECT_EQ(ended(r), "signal " + std::to_string(SIGPIPE));
     EXPECT_EQ(r.err, "");
-}
-
-// ---- System calls ----
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-constexpr bool sanitized = __has_feature(address_sanitizer);
-#else
-constexpr bool sanitized = false;
-#endif
-
-// What an output system call wrote, if it wrote to descriptor 1 and returned
-// as many bytes as it was given: the quoted buffers of write or writev,
-// joined, as strace escapes them.
-std::optional<std::string> written_to_stdout(const std::string& call)
-{
-    std::smatch match;
-    if (!std::regex_match(call, match, std::regex(R"(writev?\(1, (.*)\) += ([0-9]+))"))) {
-        return std::nullopt;
-    }
-    std::string data;
-    const std::string args = match[1];
-    const std::regex quoted(R"re("((?:[^"\\]|\\.)*)")re");
-    for (std::sregex_iterator it(args.begin(), args.end(), quoted), end; it != end; ++it) {
-        data += (*it)[1];
-    }
-    if (std::to_string(data.size()) != match[2].str()) {
-        return std::nullopt;
-    }
-    return data;
-}
-
-TEST(SystemCalls, OneWriteNoReadAndOnlyTheLoadersFiles)
-{
-    if (!child::launcher().empty() || sanitized) {
-        GTEST_SKIP() << "the trace would show the launcher's or the sanitizer's own calls";
-    }
-    std::string trace = child::temp_template("trace");
-    child::Fd file(mkostemp(trace.data(), O_CLOEXEC));
-    ASSERT_GE(file.get(), 0);
-
-    const std::string output_calls = "write,writev,pwrite64,pwritev,pwritev2,sendfile,sendto,"
-                                     "sendmsg,splice,vmsplice,copy_file_range";
-    const auto r = child::run({.tracer = {"strace", "-qq", "-o", trace, "-e",
-                                          "trace=read,readv,open,openat,creat," + output_calls}});
-    const auto text = child::drain(file.get());
-    unlink(trace.c_str());
-    expect_greeting(r);
-
-    std::vector<std::string> outputs;
-    std::vector<std::string> unexpected;
-    const std::regex output_call("^(" + std::regex_replace(output_calls, std::regex(","), "|") +
-                                 R"()\()");
-    const std::regex loader_file(
-        R"re(^open(at)?\(.*"(/etc/ld\.so\.cache|[^"]*\.so(\.[0-9]+)*)")re");
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        if (std::regex_search(line, output_call)) {
-            outputs.push_back(line);
-        } else if (std::regex_search(line, std::regex(R"(^readv?\(0,)")) ||
-                   (line.rfind("open", 0) == 0 && !std::regex_search(line, loader_file)) ||
-                   line.rfind("creat(", 0) == 0) {
-            unexpected.push_back(line);
-        }
-    }
-    ASSERT_EQ(outputs.size(), 1U) << text;
-    EXPECT_EQ(written_to_stdout(outputs[0]), greeting) << outputs[0];
-    EXPECT_EQ(unexpected, std::vector<std::string>{}) << text;
 }
 
 } // namespace
