@@ -20,13 +20,14 @@ mkdir -p "$cache/archives/partial"
 
 timings=()
 current=""
+started=$SECONDS
 step() {
     current=$1
-    local start=$SECONDS
+    started=$SECONDS
     shift
     printf '\n---- %s\n' "$current"
     "$@"
-    timings+=("$(printf '%5ds  %s' $((SECONDS - start)) "$current")")
+    timings+=("$(printf '%5ds  %s' $((SECONDS - started)) "$current")")
     current=""
 }
 finish() {
@@ -35,7 +36,7 @@ finish() {
     rm -rf --one-file-system "$work"
     printf '\n---- fresh machine: seconds a step\n'
     printf '%s\n' "${timings[@]}"
-    [[ -z "$current" ]] || echo "FAILED: $current"
+    [[ -z "$current" ]] || printf '%5ds  FAILED: %s\n' $((SECONDS - started)) "$current"
     exit "$status"
 }
 trap finish EXIT

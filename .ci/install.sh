@@ -14,7 +14,7 @@ set -euo pipefail
 if (($#)); then
     packages=("$@")
 else
-    packages=(cmake g++ clang clang-format clang-tidy libgtest-dev strace shellcheck git gzip
+    packages=(cmake make g++ clang clang-format clang-tidy libgtest-dev strace shellcheck git gzip
         dpkg-dev file mandoc man-db lintian musl-tools debootstrap hyperfine
         reprotest diffoscope-minimal disorderfs faketime locales-all python3-debian unzip xxd
         g++-mingw-w64-i686 wine wine32:i386)
