@@ -5,6 +5,9 @@ if("$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
   set(ENV{SOURCE_DATE_EPOCH} "${CPACK_HELLOWORLD_SOURCE_DATE_EPOCH}")
 endif()
 
+# A ZIP member's DOS time is local time: make it the same for every builder.
+set(ENV{TZ} UTC0)
+
 # One package a generator, of the components it wants.
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
