@@ -18,6 +18,7 @@ work=$(mktemp -d /var/tmp/helloworld-reproducible.XXXXXX)
 trap 'rm -rf --one-file-system "$work"' EXIT
 git clone --quiet . "$work/source"
 
+# shellcheck disable=SC2016 # expanded by the build's own shell
 reprotest --variations=+all,-user_group --store-dir="$work/artefacts" \
     -c 'for preset in release windows; do
             cmake --preset $preset >/dev/null && cmake --build --preset $preset >/dev/null &&
@@ -27,6 +28,7 @@ reprotest --variations=+all,-user_group --store-dir="$work/artefacts" \
     'build/release/helloworld build/release/*.deb build/release/*.tar.gz build/windows/helloworld.exe build/windows/*.zip'
 
 mkdir "$work/tmpfs"
+# shellcheck disable=SC2016 # expanded inside the namespace
 unshare --mount --propagation private -- bash -euc '
     mount -t tmpfs tmpfs "$1"
     cmake --preset release -B "$1/release" >/dev/null
