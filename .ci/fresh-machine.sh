@@ -42,7 +42,7 @@ finish() {
 trap finish EXIT
 
 make_base() {
-    # A week-old base root still installs today's packages: apt updates it.
+    # Made afresh each week; in between, apt brings its packages up to date.
     if [[ ! -f "$base" ]] || [[ -n "$(find "$base" -mtime +7)" ]]; then
         debootstrap --variant=minbase "$suite" "$work/base" "${mirror:-http://deb.debian.org/debian}" \
             >"$work/debootstrap.log" 2>&1 || { cat "$work/debootstrap.log"; exit 1; }
