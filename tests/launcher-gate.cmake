@@ -7,7 +7,7 @@ helloworld_launcher_state(state detail)
 
 # The image check reads the executable and needs no launcher.
 set(image_checks ${helloworld_tests_TESTS})
-list(FILTER image_checks INCLUDE REGEX "^WindowsImage\\.")
+list(FILTER image_checks INCLUDE REGEX "/WindowsImage\\.")
 if(image_checks)
   set_tests_properties(${image_checks} PROPERTIES FIXTURES_REQUIRED "")
 endif()
@@ -16,7 +16,7 @@ if(state STREQUAL "broken")
   message(FATAL_ERROR "HELLOWORLD_LAUNCHER cannot start programs: ${detail}")
 elseif(state STREQUAL "no-32-bit")
   set(cases ${helloworld_tests_TESTS})
-  list(FILTER cases EXCLUDE REGEX "^WindowsImage\\.")
+  list(FILTER cases EXCLUDE REGEX "/WindowsImage\\.")
   list(LENGTH cases count)
   message("SKIPPED: ${count} cases that run $ENV{HELLOWORLD_PROGRAM} under "
           "$ENV{HELLOWORLD_LAUNCHER}: this host cannot execute 32-bit x86 programs "
