@@ -17,14 +17,7 @@ cd "$(dirname "$0")/.."
 check=false
 [[ "${1:-}" == --check ]] && check=true
 
-need=()
-for tool in valgrind strace hyperfine; do
-    command -v "$tool" >/dev/null || need+=("$tool")
-done
-[[ -x /usr/bin/time ]] || need+=(time)
-if ((${#need[@]})); then
-    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+.ci/install.sh valgrind strace hyperfine time
 
 for preset in release static; do
     cmake --preset "$preset" >/dev/null
