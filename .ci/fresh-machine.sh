@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs README.md as a new user would, on a brand-new minimal Debian root:
-# every command of its sh blocks, in order, then .ci/install.sh in a second
-# new root, from nothing. Needs root. An apt-get line runs through
-# .ci/install.sh with the same packages, so that a mirror caught mid-sync is
-# handled as CI handles it; every other command runs as written.
+# every command of its sh blocks, in order; then the whole of CI, from
+# nothing, in a second new root. Needs root, and works inside a chroot. An
+# apt-get line runs through .ci/install.sh with the same packages, so that a
+# mirror caught mid-sync is handled as CI handles it; every other command
+# runs as written.
 #
 # Kept between runs, under $cache: a pristine base root and apt's downloaded
 # .deb files, neither of which can hide a missing install step.
@@ -12,8 +13,19 @@ cd "$(dirname "$0")/.."
 
 cache=/var/cache/helloworld-fresh-machine
 suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
-mirror=$(sed -n 's/^URIs: *\([^ ]*\/debian\)$/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    head -n 1)
+# The host's own mirror of that suite, from its apt sources in either form:
+# deb822 stanzas ("URIs:", "Suites:") or one-line "deb [options] URI suite".
+mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null | awk -v suite="$suite" '
+    /^[ \t]*$/ { uris = ""; suites = "" }
+    $1 == "URIs:" { uris = $2 }
+    $1 == "Suites:" { suites = " " $0 " " }
+    uris != "" && suites ~ " " suite " " { print uris; exit }
+    $1 == "deb" { sub(/^deb[ \t]+(\[[^]]*\][ \t]+)?/, ""); if ($2 == suite) { print $1; exit } }')
+if [[ -z "$mirror" ]]; then
+    echo "FAILED: no apt source for $suite in /etc/apt/sources.list{,.d/*.sources}:" \
+        "the new root is made from the host's own mirror" >&2
+    exit 1
+fi
 base="$cache/base-$suite.tar"
 work=$(mktemp -d /var/tmp/helloworld-fresh-machine.XXXXXX)
 mkdir -p "$cache/archives/partial"
@@ -32,7 +44,7 @@ step() {
 }
 finish() {
     local status=$?
-    # The mounts live in a private mount namespace and ended with it.
+    unmount_under "$work"
     rm -rf --one-file-system "$work"
     printf '\n---- fresh machine: seconds a step\n'
     printf '%s\n' "${timings[@]}"
@@ -44,7 +56,7 @@ trap finish EXIT
 make_base() {
     # Made afresh each week; in between, apt brings its packages up to date.
     if [[ ! -f "$base" ]] || [[ -n "$(find "$base" -mtime +7)" ]]; then
-        debootstrap --variant=minbase "$suite" "$work/base" "${mirror:-http://deb.debian.org/debian}" \
+        debootstrap --variant=minbase "$suite" "$work/base" "$mirror" \
             >"$work/debootstrap.log" 2>&1 || { cat "$work/debootstrap.log"; exit 1; }
         tar -C "$work/base" -cf "$base.new" . && mv "$base.new" "$base"
         rm -rf --one-file-system "$work/base"
@@ -64,20 +76,32 @@ new_root() {
     git clone --quiet "$PWD" "$root/root/helloworld"
 }
 
+# Mounts made here, and any a run inside left behind, deepest first. Mounted
+# directly rather than in a private mount namespace, which a chroot cannot
+# make (its root is no mount point).
+unmount_under() {
+    awk -v top="$1" 'index($5, top "/") == 1 { print $5 }' /proc/self/mountinfo | sort -r |
+        while read -r point; do umount "$point" 2>/dev/null || umount --lazy "$point"; done
+}
+
+# mount_root ROOT: what a root needs to be entered, and apt's shared cache.
+mount_root() {
+    local root=$1
+    mount -t proc proc "$root/proc"
+    mount -t sysfs sysfs "$root/sys"
+    mount --rbind /dev "$root/dev"
+    # Unmounting the copies must not unmount the host's /dev/pts and the like.
+    mount --make-rslave "$root/dev"
+    mount --bind "$cache/archives" "$root/var/cache/apt/archives"
+}
+
 # inside ROOT COMMAND: runs COMMAND with bash in the project's clone inside
-# ROOT, as root, with a clean environment.
+# ROOT, as root, with a clean environment, as CI and as a run the project's
+# CI knows to be the fresh-machine check's own.
 inside() {
-    # shellcheck disable=SC2016 # expanded by the shell inside the namespace
-    unshare --mount --propagation private -- bash -euc '
-        root=$1 archives=$2 command=$3
-        mount -t proc proc "$root/proc"
-        mount -t sysfs sysfs "$root/sys"
-        mount --rbind /dev "$root/dev"
-        mount --bind "$archives" "$root/var/cache/apt/archives"
-        exec chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 CI=true \
-            PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-            bash -euo pipefail -c "cd /root/helloworld && $command"
-    ' _ "$1" "$cache/archives" "$2"
+    chroot "$1" /usr/bin/env -i HOME=/root LANG=C.UTF-8 CI=true HELLOWORLD_FRESH_MACHINE=1 \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        bash -euo pipefail -c "cd /root/helloworld && $2"
 }
 
 # The README's commands, a line each: the lines of its sh blocks, without
@@ -107,13 +131,16 @@ translate() {
 
 step "debootstrap --variant=minbase $suite (or the cached base root)" make_base
 step "a new root with a clone of HEAD" new_root "$work/readme"
+mount_root "$work/readme"
 for line in "${commands[@]}"; do
     command=$(translate "$line")
     name="README: $line"
     [[ "$command" == "$line" ]] || name+="  (run as: $command)"
     step "$name" inside "$work/readme" "$command"
 done
+unmount_under "$work/readme"
 rm -rf --one-file-system "$work/readme"
 
 step "a second new root" new_root "$work/ci"
-step ".ci/install.sh, from nothing" inside "$work/ci" ".ci/install.sh"
+mount_root "$work/ci"
+step "CI=true bash .ci/run < /dev/null, from nothing" inside "$work/ci" "bash .ci/run </dev/null"
