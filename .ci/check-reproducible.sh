@@ -35,6 +35,9 @@ if cannot_mount; then
         "CAP_SYS_ADMIN, and this process lacks it"
 fi
 
+artefacts="build/release/helloworld build/release/*.deb build/release/*.tar.gz"
+artefacts+=" build/windows/helloworld.exe build/windows/*.zip"
+artefacts+=" build/windows-x64/helloworld.exe build/windows-x64/*.zip"
 # shellcheck disable=SC2016 # expanded by the build's own shell
 reprotest --variations="$variations" --store-dir="$work/artefacts" \
     -c 'for preset in release windows windows-x64; do
@@ -42,9 +45,7 @@ reprotest --variations="$variations" --store-dir="$work/artefacts" \
                 (cd build/$preset && cpack >/dev/null)
         done' \
     "$work/source" \
-    'build/release/helloworld build/release/*.deb build/release/*.tar.gz
-     build/windows/helloworld.exe build/windows/*.zip
-     build/windows-x64/helloworld.exe build/windows-x64/*.zip'
+    "$artefacts"
 
 if cannot_mount; then
     left_out "the packages built on a tmpfs: mounting one needs CAP_SYS_ADMIN, and this" \
