@@ -19,7 +19,7 @@ cd "$(dirname "$0")/.."
 source .ci/privileges.sh
 
 work=$(mktemp -d /var/tmp/helloworld-reproducible.XXXXXX)
-trap 'umount "$work/tmpfs" 2>/dev/null; rm -rf --one-file-system "$work"' EXIT
+trap 'umount "$work/tmpfs" 2>/dev/null || true; rm -rf --one-file-system "$work"' EXIT
 git clone --quiet . "$work/source"
 
 variations=+all,-user_group

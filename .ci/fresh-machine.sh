@@ -44,7 +44,7 @@ step() {
 }
 finish() {
     local status=$?
-    unmount_under "$work"
+    unmount_under "$work" || true
     rm -rf --one-file-system "$work"
     printf '\n---- fresh machine: seconds a step\n'
     printf '%s\n' "${timings[@]}"
