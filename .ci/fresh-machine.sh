@@ -15,15 +15,24 @@ cache=/var/cache/helloworld-fresh-machine
 suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
 # The host's own mirror of that suite, from its apt sources in either form:
 # deb822 stanzas ("URIs:", "Suites:") or one-line "deb [options] URI suite".
-mirror=$(cat /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null | awk -v suite="$suite" '
-    /^[ \t]*$/ { uris = ""; suites = "" }
+sources=()
+for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [[ ! -f "$file" ]] || sources+=("$file")
+done
+mirror=""
+((${#sources[@]} == 0)) || mirror=$(awk -v suite="$suite" '
+    FNR == 1 || /^[ \t]*$/ { uris = ""; suites = "" }
     $1 == "URIs:" { uris = $2 }
     $1 == "Suites:" { suites = " " $0 " " }
-    uris != "" && suites ~ " " suite " " { print uris; exit }
-    $1 == "deb" { sub(/^deb[ \t]+(\[[^]]*\][ \t]+)?/, ""); if ($2 == suite) { print $1; exit } }')
+    uris != "" && suites ~ " " suite " " && found == "" { found = uris }
+    $1 == "deb" && found == "" {
+        sub(/^deb[ \t]+(\[[^]]*\][ \t]+)?/, "")
+        if ($2 == suite) found = $1
+    }
+    END { print found }' "${sources[@]}")
 if [[ -z "$mirror" ]]; then
-    echo "FAILED: no apt source for $suite in /etc/apt/sources.list{,.d/*.sources}:" \
-        "the new root is made from the host's own mirror" >&2
+    echo "FAILED: no apt source for $suite in /etc/apt/sources.list or" \
+        "/etc/apt/sources.list.d/: the new root is made from the host's own mirror" >&2
     exit 1
 fi
 base="$cache/base-$suite.tar"
