@@ -221,7 +221,7 @@ TEST_P(WorkingDirectory, HasNoEffect)
     if (kind == Directory::Deleted) {
         ASSERT_EQ(rmdir(path.c_str()), 0);
         if (under_wine()) {
-            GTEST_SKIP() << "the wine start-up script itself reports the missing directory";
+            GTEST_SKIP() << "Wine itself reports the missing directory on standard error";
         }
     }
     expect::greeting_only(child::run({.cwd = dir.get()}));
