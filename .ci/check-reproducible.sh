@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and packs the release and both windows presets of HEAD twice with
 # Debian's reprotest, varying everything it can here between the two
-# builds, and requires the five artefacts byte-identical; on a difference,
+# builds, and requires the seven artefacts byte-identical; on a difference,
 # reprotest prints diffoscope's report.
 #
 # Not varied: user_group, which runs builds through "sudo -h localhost", and
