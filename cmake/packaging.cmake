@@ -1,36 +1,25 @@
+# The .tar.gz (Linux) and .zip (Windows) archives; the .deb is debian/'s.
 set(CPACK_PACKAGE_NAME helloworld)
 set(CPACK_PACKAGE_VENDOR "The helloworld authors")
-set(CPACK_PACKAGE_CONTACT "${HELLOWORLD_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-# Lines of at most 80 characters: Debian shows them as they stand.
-set(CPACK_PACKAGE_DESCRIPTION
-    "helloworld writes the ten bytes of the greeting helloworld, with no line
-terminator, to standard output and exits with status 0. It ignores its
-arguments, its environment and standard input, and opens no file.
-
-If the greeting cannot be written, because standard output is closed, is a
-full device or is a pipe whose reader has gone, it says so in one line on
-standard error and exits with status 1, so that scripts can rely on its
-status.")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
-string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" platform)
+if(WIN32)
+  # Windows' own names for its two x86 platforms.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(platform windows-x64)
+  else()
+    set(platform windows-x86)
+  endif()
+else()
+  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" platform)
+endif()
 set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-${platform}")
-
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
-  set(CPACK_GENERATOR TGZ DEB)
+  set(CPACK_GENERATOR TGZ)
 endif()
-
-# Read by cpack itself, once for each generator.
-set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/cpack-per-generator.cmake")
-set(CPACK_HELLOWORLD_SOURCE_DATE_EPOCH "${HELLOWORLD_SOURCE_DATE_EPOCH}")
-set(CPACK_HELLOWORLD_OBJCOPY "${CMAKE_OBJCOPY}")
-
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-
+set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_CURRENT_LIST_DIR}/cpack-archive-time.cmake")
+set(CPACK_HELLOWORLD_RELEASE_EPOCH "${HELLOWORLD_RELEASE_EPOCH}")
 include(CPack)
