@@ -1,7 +1,6 @@
-# Builds helloworld fully static against musl, through the GCC specs file of
-# Debian's musl-tools: the cheapest start-up there is. The program uses only
-# the C library, so the C++ runtime is left out of the link altogether; if
-# anything ever needed it, the link would fail rather than pull it in.
+# HELLOWORLD_MUSL_SPECS: the GCC specs file of Debian's musl-tools, through
+# which helloworld is linked fully static against musl, the cheapest
+# start-up there is.
 
 if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   message(FATAL_ERROR "HELLOWORLD_MUSL needs GCC, whose driver takes musl's specs file; "
@@ -18,7 +17,3 @@ if(NOT HELLOWORLD_MUSL_SPECS)
                       "(Debian: apt-get install musl-tools), or set HELLOWORLD_MUSL_SPECS "
                       "to its musl-gcc.specs.")
 endif()
-
-target_compile_options(helloworld PRIVATE "-specs=${HELLOWORLD_MUSL_SPECS}")
-target_link_options(helloworld PRIVATE "-specs=${HELLOWORLD_MUSL_SPECS}" -static -nodefaultlibs)
-target_link_libraries(helloworld PRIVATE c gcc)

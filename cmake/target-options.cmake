@@ -1,27 +1,37 @@
-# Build settings of the helloworld target that belong to the product itself,
-# not to a developer's taste: they keep it cheap to start, reproducible and,
-# on Windows, dependent on nothing but the system DLLs.
+# helloworld_target_options(<target>): the build settings that belong to the
+# product itself, not to a developer's taste: they keep it cheap to start,
+# reproducible and, on Windows, dependent on nothing but the system DLLs.
+# The benchmark's do-nothing program gets them too.
 
-if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-  # Build paths must not end up in a release binary; a debugger still finds
-  # the sources of a Debug build.
-  set(not_debug "$<NOT:$<CONFIG:Debug>>")
-  target_compile_options(
-    helloworld PRIVATE "$<${not_debug}:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>"
-                       "$<${not_debug}:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>")
-endif()
+function(helloworld_target_options target)
+  target_compile_features(${target} PRIVATE cxx_std_17)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    # Build paths must not end up in a release binary; a debugger still
+    # finds the sources of a Debug build.
+    set(not_debug "$<NOT:$<CONFIG:Debug>>")
+    target_compile_options(
+      ${target} PRIVATE "$<${not_debug}:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>"
+                        "$<${not_debug}:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>")
+  endif()
 
-if(MINGW)
-  # msvcrt's printf, not MinGW's replacement; the compiler's runtime linked
-  # in; no link time stamp in the PE header.
-  target_compile_definitions(helloworld PRIVATE __USE_MINGW_ANSI_STDIO=0)
-  target_link_options(helloworld PRIVATE -static-libgcc -static-libstdc++
-                      "LINKER:--no-insert-timestamp")
-elseif(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT APPLE)
-  # Nothing of libstdc++ is used; loading it would only slow start-up.
-  target_link_options(helloworld PRIVATE "LINKER:--as-needed")
-endif()
+  if(MINGW)
+    # msvcrt's printf, not MinGW's replacement; the compiler's runtime linked
+    # in; no link time stamp in the PE header.
+    target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
+    target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++
+                        "LINKER:--no-insert-timestamp")
+  elseif(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT APPLE)
+    # Nothing of libstdc++ is used; loading it would only slow start-up.
+    target_link_options(${target} PRIVATE "LINKER:--as-needed")
+  endif()
 
-if(HELLOWORLD_STATIC)
-  target_link_options(helloworld PRIVATE -static)
-endif()
+  if(HELLOWORLD_MUSL)
+    # The program uses only the C library, so the C++ runtime is left out of
+    # the link altogether; if anything ever needed it, the link would fail.
+    target_compile_options(${target} PRIVATE "-specs=${HELLOWORLD_MUSL_SPECS}")
+    target_link_options(${target} PRIVATE "-specs=${HELLOWORLD_MUSL_SPECS}" -static -nodefaultlibs)
+    target_link_libraries(${target} PRIVATE c gcc)
+  elseif(HELLOWORLD_STATIC)
+    target_link_options(${target} PRIVATE -static)
+  endif()
+endfunction()
