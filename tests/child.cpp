@@ -1,5 +1,6 @@
 #include "child.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -139,9 +140,10 @@ Result run(const Options& options)
 
 Result run_command(std::vector<std::string> args, const Options& options)
 {
-    // The child inherits an ignored SIGPIPE; and a dead pipe must not kill
-    // the suite itself.
+    // The child inherits these ignored unless a case wants them; and neither
+    // a dead pipe nor a file-size limit must end the suite itself.
     (void)std::signal(SIGPIPE, SIG_IGN);
+    (void)std::signal(SIGXFSZ, SIG_IGN);
 
     posix_spawn_file_actions_t actions;
     check_spawn(posix_spawn_file_actions_init(&actions), "file actions");
@@ -164,8 +166,11 @@ Result run_command(std::vector<std::string> args, const Options& options)
     sigset_t signals;
     sigemptyset(&signals);
     check_spawn(posix_spawnattr_setsigmask(&attributes, &signals), "signal mask");
-    if (!options.sigpipe_ignored) {
-        sigaddset(&signals, SIGPIPE);
+    for (const int signal : {SIGPIPE, SIGXFSZ}) {
+        if (std::find(options.ignored_signals.begin(), options.ignored_signals.end(), signal) ==
+            options.ignored_signals.end()) {
+            sigaddset(&signals, signal);
+        }
     }
     check_spawn(posix_spawnattr_setsigdefault(&attributes, &signals), "signal defaults");
     check_spawn(

@@ -22,9 +22,9 @@ struct Options {
     int in = dev_null;
     int out = capture;
     int err = capture;
-    int cwd = -1; // a directory descriptor to start in
-    bool sigpipe_ignored = false;
-    std::vector<std::string> tracer{}; // a command to put in front of it all
+    int cwd = -1;                       // a directory descriptor to start in
+    std::vector<int> ignored_signals{}; // of SIGPIPE and SIGXFSZ; others keep the default
+    std::vector<std::string> tracer{};  // a command to put in front of it all
 };
 
 struct Result {

@@ -244,7 +244,7 @@ constexpr bool sanitized = false;
 
 TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
 {
-    if (expect::under_wine()) {
+    if (expect::windows_build()) {
         // One untraced run first, so that the services Wine starts in a new
         // prefix are up and their own calls stay out of the log. The files
         // Wine itself opens are not the program's and are not judged here.
