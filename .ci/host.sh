@@ -1,0 +1,29 @@
+# shellcheck shell=bash
+# Sourced by CI's scripts: what this host may do, decided narrowly; how a
+# check says what it had to leave out; and a brand-new Debian root.
+
+# True where this process may not mount: CAP_SYS_ADMIN (21) is not in its
+# effective set, as in a container that drops it.
+cannot_mount() {
+    local effective
+    effective=$(awk '$1 == "CapEff:" { print $2 }' /proc/self/status)
+    (((16#$effective >> 21 & 1) == 0))
+}
+
+# left_out TEXT: a part of a check that cannot run here, said in its output
+# and, through CI_NOTES, in CI's summary.
+left_out() {
+    echo "LEFT OUT: $*"
+    [[ -z "${CI_NOTES:-}" ]] || echo "$*" >>"$CI_NOTES"
+}
+
+# new_root SUITE TARBALL: a minimal Debian root of SUITE, made afresh from the
+# host's own apt sources, which mmdebstrap takes as they are, in either form.
+new_root() {
+    local sources=() file
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+        [[ ! -s "$file" ]] || sources+=("$file")
+    done
+    ((${#sources[@]})) || { echo "FAILED: this host has no apt sources" >&2; return 1; }
+    mmdebstrap --variant=minbase --quiet "$1" "$2" "${sources[@]}"
+}
