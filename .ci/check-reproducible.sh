@@ -34,6 +34,11 @@ fi
 
 reprotest --variations="$variations" --store-dir="$work/deb" "$work/source"
 
+# One line: reprotest takes no line break among its patterns.
+artefacts="build/release/helloworld build/release/*.tar.gz"
+for preset in windows-x86 windows-x64; do
+    artefacts+=" build/$preset/helloworld.exe build/$preset/*.zip"
+done
 # shellcheck disable=SC2016 # expanded by the build's own shell
 reprotest --variations="$variations" --store-dir="$work/cmake" \
     -c 'set -e
@@ -42,6 +47,4 @@ reprotest --variations="$variations" --store-dir="$work/cmake" \
             cmake --build --preset $preset >/dev/null
             (cd build/$preset && cpack >/dev/null)
         done' \
-    "$work/source" \
-    "build/release/helloworld build/release/*.tar.gz build/windows-x86/helloworld.exe
-     build/windows-x86/*.zip build/windows-x64/helloworld.exe build/windows-x64/*.zip"
+    "$work/source" "$artefacts"

@@ -1,43 +1,16 @@
 #!/usr/bin/env bash
 # Runs README.md as a new user would, on a brand-new minimal Debian root:
-# every command of its sh blocks, in order; then the whole of CI, from
-# nothing, in a second new root. Needs root, and works inside a chroot. An
-# apt-get line runs through .ci/install.sh with the same packages, so that a
-# mirror caught mid-sync is handled as CI handles it; every other command
-# runs as written.
-#
-# Kept between runs, under $cache: a pristine base root and apt's downloaded
-# .deb files, neither of which can hide a missing install step.
+# every command of its sh blocks, in order, from the README of the clone it
+# runs them in; then the whole of CI, from nothing, in a second new root.
+# Needs root, and works inside a chroot. An apt-get line runs through
+# .ci/install.sh with the same packages, so that a mirror caught mid-sync is
+# handled as CI handles it; every other command runs as written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source .ci/host.sh
 
-cache=/var/cache/helloworld-fresh-machine
 suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
-# The host's own mirror of that suite, from its apt sources in either form:
-# deb822 stanzas ("URIs:", "Suites:") or one-line "deb [options] URI suite".
-sources=()
-for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-    [[ ! -f "$file" ]] || sources+=("$file")
-done
-mirror=""
-((${#sources[@]} == 0)) || mirror=$(awk -v suite="$suite" '
-    FNR == 1 || /^[ \t]*$/ { uris = ""; suites = "" }
-    $1 == "URIs:" { uris = $2 }
-    $1 == "Suites:" { suites = " " $0 " " }
-    uris != "" && suites ~ " " suite " " && found == "" { found = uris }
-    $1 == "deb" && found == "" {
-        sub(/^deb[ \t]+(\[[^]]*\][ \t]+)?/, "")
-        if ($2 == suite) found = $1
-    }
-    END { print found }' "${sources[@]}")
-if [[ -z "$mirror" ]]; then
-    echo "FAILED: no apt source for $suite in /etc/apt/sources.list or" \
-        "/etc/apt/sources.list.d/: the new root is made from the host's own mirror" >&2
-    exit 1
-fi
-base="$cache/base-$suite.tar"
 work=$(mktemp -d /var/tmp/helloworld-fresh-machine.XXXXXX)
-mkdir -p "$cache/archives/partial"
 
 timings=()
 current=""
@@ -62,29 +35,6 @@ finish() {
 }
 trap finish EXIT
 
-make_base() {
-    # Made afresh each week; in between, apt brings its packages up to date.
-    if [[ ! -f "$base" ]] || [[ -n "$(find "$base" -mtime +7)" ]]; then
-        debootstrap --variant=minbase "$suite" "$work/base" "$mirror" \
-            >"$work/debootstrap.log" 2>&1 || { cat "$work/debootstrap.log"; exit 1; }
-        tar -C "$work/base" -cf "$base.new" . && mv "$base.new" "$base"
-        rm -rf --one-file-system "$work/base"
-    fi
-}
-
-# new_root DIR: a pristine root with the host's apt sources and a clone of
-# the project's HEAD in /root/helloworld.
-new_root() {
-    local root=$1
-    mkdir -p "$root"
-    tar -C "$root" -xf "$base"
-    rm -f "$root"/etc/apt/sources.list "$root"/etc/apt/sources.list.d/*
-    cp /etc/apt/sources.list.d/*.sources "$root/etc/apt/sources.list.d/" 2>/dev/null || true
-    [[ ! -f /etc/apt/sources.list ]] || cp /etc/apt/sources.list "$root/etc/apt/"
-    cp /etc/resolv.conf "$root/etc/"
-    git clone --quiet "$PWD" "$root/root/helloworld"
-}
-
 # Mounts made here, and any a run inside left behind, deepest first. Mounted
 # directly rather than in a private mount namespace, which a chroot cannot
 # make (its root is no mount point).
@@ -93,15 +43,19 @@ unmount_under() {
         while read -r point; do umount "$point" 2>/dev/null || umount --lazy "$point"; done
 }
 
-# mount_root ROOT: what a root needs to be entered, and apt's shared cache.
-mount_root() {
+# enter ROOT: unpacks the new root there with a clone of the project's HEAD
+# in /root/helloworld, and mounts what a root needs to be entered.
+enter() {
     local root=$1
+    mkdir -p "$root"
+    tar -C "$root" -xf "$work/base.tar"
+    cp /etc/resolv.conf "$root/etc/"
+    git clone --quiet "$PWD" "$root/root/helloworld"
     mount -t proc proc "$root/proc"
     mount -t sysfs sysfs "$root/sys"
     mount --rbind /dev "$root/dev"
     # Unmounting the copies must not unmount the host's /dev/pts and the like.
     mount --make-rslave "$root/dev"
-    mount --bind "$cache/archives" "$root/var/cache/apt/archives"
 }
 
 # inside ROOT COMMAND: runs COMMAND with bash in the project's clone inside
@@ -112,12 +66,6 @@ inside() {
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         bash -euo pipefail -c "cd /root/helloworld && $2"
 }
-
-# The README's commands, a line each: the lines of its sh blocks, without
-# comments and blank lines.
-mapfile -t commands < <(awk '/^```/ { block = ($0 == "```sh"); next }
-    block && !/^[ \t]*(#|$)/' README.md)
-((${#commands[@]})) || { echo "FAILED: no sh block in README.md" >&2; exit 1; }
 
 # The command an apt-get line runs as; any other line as it stands.
 translate() {
@@ -138,9 +86,15 @@ translate() {
     echo "$result"
 }
 
-step "debootstrap --variant=minbase $suite (or the cached base root)" make_base
-step "a new root with a clone of HEAD" new_root "$work/readme"
-mount_root "$work/readme"
+step "mmdebstrap --variant=minbase $suite, from this host's apt sources" \
+    new_root "$suite" "$work/base.tar"
+step "a new root with a clone of HEAD" enter "$work/readme"
+
+# The README's commands, a line each: the lines of its sh blocks, without
+# comments and blank lines.
+mapfile -t commands < <(awk '/^```/ { block = ($0 == "```sh"); next }
+    block && !/^[ \t]*(#|$)/' "$work/readme/root/helloworld/README.md")
+((${#commands[@]})) || { echo "FAILED: no sh block in README.md" >&2; exit 1; }
 for line in "${commands[@]}"; do
     command=$(translate "$line")
     name="README: $line"
@@ -150,6 +104,5 @@ done
 unmount_under "$work/readme"
 rm -rf --one-file-system "$work/readme"
 
-step "a second new root" new_root "$work/ci"
-mount_root "$work/ci"
+step "a second new root" enter "$work/ci"
 step "CI=true bash .ci/run < /dev/null, from nothing" inside "$work/ci" "bash .ci/run </dev/null"

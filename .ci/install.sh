@@ -14,9 +14,9 @@ set -euo pipefail
 if (($#)); then
     packages=("$@")
 else
-    packages=(cmake make g++ clang clang-format clang-tidy libgtest-dev strace shellcheck git gzip
-        dpkg-dev file mandoc man-db lintian musl-tools debootstrap hyperfine valgrind time
-        reprotest diffoscope-minimal disorderfs faketime locales-all python3-debian unzip xxd
+    packages=(cmake make g++ clang clang-format clang-tidy libgtest-dev strace shellcheck git
+        dpkg-dev debhelper lintian piuparts mmdebstrap mandoc man-db musl-tools hyperfine
+        valgrind time reprotest diffoscope-minimal disorderfs faketime locales-all
         g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386)
 fi
 

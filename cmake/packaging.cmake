@@ -20,6 +20,11 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR TGZ)
 endif()
+# Packed as components, CPack takes the files in sorted order rather than in
+# the file system's directory order.
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_CURRENT_LIST_DIR}/cpack-archive-time.cmake")
 set(CPACK_HELLOWORLD_RELEASE_EPOCH "${HELLOWORLD_RELEASE_EPOCH}")
 include(CPack)
