@@ -2,9 +2,16 @@
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-install(TARGETS helloworld)
-install(FILES LICENSE DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+# One named component, so that CPack packs it in sorted order.
+install(TARGETS helloworld COMPONENT helloworld)
+install(
+  FILES LICENSE
+  DESTINATION "${CMAKE_INSTALL_DOCDIR}"
+  COMPONENT helloworld)
 if(NOT WIN32)
   configure_file(man/helloworld.1.in helloworld.1 @ONLY)
-  install(FILES "${PROJECT_BINARY_DIR}/helloworld.1" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+  install(
+    FILES "${PROJECT_BINARY_DIR}/helloworld.1"
+    DESTINATION "${CMAKE_INSTALL_MANDIR}/man1"
+    COMPONENT helloworld)
 endif()

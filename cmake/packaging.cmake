@@ -20,9 +20,10 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR TGZ)
 endif()
-# Packed as components, CPack takes the files in sorted order rather than in
+# Packed by component, CPack takes the files in sorted order rather than in
 # the file system's directory order.
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL helloworld)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_CURRENT_LIST_DIR}/cpack-archive-time.cmake")
