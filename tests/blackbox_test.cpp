@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 namespace {
@@ -218,7 +221,7 @@ TEST_P(WorkingDirectory, HasNoEffect)
     const auto kind = GetParam().directory;
     std::string path = kind == Directory::Root ? "/" : child::temp_template("cwd");
     ASSERT_TRUE(kind == Directory::Root || mkdtemp(path.data()) != nullptr);
-    child::Fd dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const child::Fd dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     ASSERT_GE(dir.get(), 0);
     if (kind == Directory::Deleted) {
         ASSERT_EQ(rmdir(path.c_str()), 0);

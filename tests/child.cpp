@@ -3,14 +3,21 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
+// POSIX's own headers, for what the C++ ones need not declare.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,7 +59,7 @@ std::vector<std::string> environment(const Options& options)
         const std::string e = *entry;
         const bool for_launcher =
             !launcher().empty() &&
-            (e.rfind("WINE", 0) == 0 || e.rfind("HOME=", 0) == 0 || e.rfind("PATH=", 0) == 0);
+            (e.starts_with("WINE") || e.starts_with("HOME=") || e.starts_with("PATH="));
         if (!options.env || for_launcher) {
             result.push_back(e);
         }
@@ -142,8 +149,8 @@ Result run_command(std::vector<std::string> args, const Options& options)
 {
     // The child inherits these ignored unless a case wants them; and neither
     // a dead pipe nor a file-size limit must end the suite itself.
-    (void)std::signal(SIGPIPE, SIG_IGN);
-    (void)std::signal(SIGXFSZ, SIG_IGN);
+    (void)signal(SIGPIPE, SIG_IGN);
+    (void)signal(SIGXFSZ, SIG_IGN);
 
     posix_spawn_file_actions_t actions;
     check_spawn(posix_spawn_file_actions_init(&actions), "file actions");
@@ -163,12 +170,11 @@ Result run_command(std::vector<std::string> args, const Options& options)
     check_spawn(posix_spawnattr_init(&attributes), "spawn attributes");
     const std::unique_ptr<posix_spawnattr_t, int (*)(posix_spawnattr_t*)> attributes_guard(
         &attributes, posix_spawnattr_destroy);
-    sigset_t signals;
+    sigset_t signals; // NOLINT(misc-include-cleaner): <signal.h> declares it
     sigemptyset(&signals);
     check_spawn(posix_spawnattr_setsigmask(&attributes, &signals), "signal mask");
     for (const int signal : {SIGPIPE, SIGXFSZ}) {
-        if (std::find(options.ignored_signals.begin(), options.ignored_signals.end(), signal) ==
-            options.ignored_signals.end()) {
+        if (std::ranges::find(options.ignored_signals, signal) == options.ignored_signals.end()) {
             sigaddset(&signals, signal);
         }
     }

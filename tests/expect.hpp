@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include <sys/wait.h>
 
@@ -19,7 +20,7 @@ inline const std::string greeting = "helloworld";
 inline bool windows_build()
 {
     const char* platform = std::getenv("HELLOWORLD_PLATFORM");
-    return platform != nullptr && std::string(platform).rfind("windows-", 0) == 0;
+    return platform != nullptr && std::string_view(platform).starts_with("windows-");
 }
 
 inline std::string ended(const child::Result& r)

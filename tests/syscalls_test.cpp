@@ -7,15 +7,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 namespace {
@@ -115,7 +117,7 @@ std::vector<std::string> arguments(const std::string& text)
             result.emplace_back();
             continue;
         }
-        if (!(c == ' ' && result.back().empty())) {
+        if (c != ' ' || !result.back().empty()) {
             result.back() += c;
         }
     }
@@ -143,8 +145,11 @@ Trace parse_strace(const std::string& text)
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         std::smatch match;
-        const TracedCall* call = nullptr;
-        if (!std::regex_match(line, match, line_format) || (call = traced(match[1])) == nullptr) {
+        if (!std::regex_match(line, match, line_format)) {
+            continue;
+        }
+        const TracedCall* call = traced(match[1]);
+        if (call == nullptr) {
             continue;
         }
         const auto args = arguments(match[2]);
@@ -201,11 +206,11 @@ Trace parse_relay(const std::string& text)
                 // The first answer for each stream; STD_OUTPUT_HANDLE is -11,
                 // STD_INPUT_HANDLE -10.
                 const auto& asked = std_handle_asked[thread];
-                std::string* handle = asked == "fffffff5"   ? &trace.out
-                                      : asked == "fffffff6" ? &trace.in
-                                                            : nullptr;
-                if (handle != nullptr && handle->empty()) {
-                    *handle = match[3];
+                for (auto [code, handle] :
+                     {std::pair{"fffffff5", &trace.out}, std::pair{"fffffff6", &trace.in}}) {
+                    if (asked == code && handle->empty()) {
+                        *handle = match[3];
+                    }
                 }
             } else if (traced(match[2]) != nullptr) {
                 --open_calls[thread];
@@ -262,7 +267,7 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     }
 
     std::string path = child::temp_template("trace");
-    child::Fd file(mkostemp(path.data(), O_CLOEXEC));
+    const child::Fd file(mkostemp(path.data(), O_CLOEXEC));
     ASSERT_GE(file.get(), 0);
     std::string calls = "open,openat,creat";
     for (const auto& call : traced_calls) {
@@ -281,8 +286,8 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
         R"re(^open(at)?\(.*"(/etc/ld\.so\.cache|[^"]*\.so(\.[0-9]+)*)")re");
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
-        if ((line.rfind("open", 0) == 0 && !std::regex_search(line, loader_file)) ||
-            line.rfind("creat(", 0) == 0) {
+        if ((line.starts_with("open") && !std::regex_search(line, loader_file)) ||
+            line.starts_with("creat(")) {
             ADD_FAILURE() << "opens a file: " << line;
         }
     }

@@ -30,7 +30,7 @@ constexpr ImageRow image_rows[] = {
 TEST(WindowsImage, IsAConsoleProgramOnSystemDllsOnly)
 {
     const char* platform = std::getenv("HELLOWORLD_PLATFORM");
-    const auto* row = std::find_if(std::begin(image_rows), std::end(image_rows), [&](auto& r) {
+    const auto* row = std::ranges::find_if(image_rows, [&](const ImageRow& r) {
         return platform != nullptr && std::string(platform) == r.platform;
     });
     ASSERT_NE(row, std::end(image_rows))
