@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Runs README.md as a new user would, on a brand-new minimal Debian root:
-# every command of its sh blocks, in order, from the README of the clone it
-# runs them in; then the whole of CI, from nothing, in a second new root.
-# Needs root, and works inside a chroot. An apt-get line runs through
+# Runs README.md as a new user would, on a brand-new minimal root of each
+# Debian release it is made for: every command of its sh blocks, in order,
+# from the README of the clone it runs them in; then the whole of CI, from
+# nothing, in one more new root, of the release that is not the host's (the
+# host's own runs CI already). Needs root, and works inside a chroot. An apt-get line runs through
 # .ci/install.sh with the same packages, so that a mirror caught mid-sync is
 # handled as CI handles it; every other command runs as written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/host.sh
 
-suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
+releases=(bookworm trixie)
+host=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
+ci_release=${releases[0]}
+[[ "$ci_release" != "$host" ]] || ci_release=${releases[1]}
 work=$(mktemp -d /var/tmp/helloworld-fresh-machine.XXXXXX)
 
 timings=()
@@ -43,12 +47,15 @@ unmount_under() {
         while read -r point; do umount "$point" 2>/dev/null || umount --lazy "$point"; done
 }
 
-# enter ROOT: unpacks the new root there with a clone of the project's HEAD
-# in /root/helloworld, and mounts what a root needs to be entered.
+# enter RELEASE ROOT: makes a new root of RELEASE there with a clone of the
+# project's HEAD in /root/helloworld, and mounts what a root needs to be
+# entered.
 enter() {
-    local root=$1
+    local root=$2
+    new_root "$1" "$work/base.tar"
     mkdir -p "$root"
     tar -C "$root" -xf "$work/base.tar"
+    rm "$work/base.tar"
     cp /etc/resolv.conf "$root/etc/"
     git clone --quiet "$PWD" "$root/root/helloworld"
     mount -t proc proc "$root/proc"
@@ -86,23 +93,24 @@ translate() {
     echo "$result"
 }
 
-step "mmdebstrap --variant=minbase $suite, from this host's apt sources" \
-    new_root "$suite" "$work/base.tar"
-step "a new root with a clone of HEAD" enter "$work/readme"
-
-# The README's commands, a line each: the lines of its sh blocks, without
-# comments and blank lines.
-mapfile -t commands < <(awk '/^```/ { block = ($0 == "```sh"); next }
-    block && !/^[ \t]*(#|$)/' "$work/readme/root/helloworld/README.md")
-((${#commands[@]})) || { echo "FAILED: no sh block in README.md" >&2; exit 1; }
-for line in "${commands[@]}"; do
-    command=$(translate "$line")
-    name="README: $line"
-    [[ "$command" == "$line" ]] || name+="  (run as: $command)"
-    step "$name" inside "$work/readme" "$command"
+for release in "${releases[@]}"; do
+    root="$work/readme-$release"
+    step "$release: mmdebstrap --variant=minbase, a clone of HEAD" enter "$release" "$root"
+    # The README's commands, a line each: the lines of its sh blocks,
+    # without comments and blank lines.
+    mapfile -t commands < <(awk '/^```/ { block = ($0 == "```sh"); next }
+        block && !/^[ \t]*(#|$)/' "$root/root/helloworld/README.md")
+    ((${#commands[@]})) || { echo "FAILED: no sh block in README.md" >&2; exit 1; }
+    for line in "${commands[@]}"; do
+        command=$(translate "$line")
+        name="$release: README: $line"
+        [[ "$command" == "$line" ]] || name+="  (run as: $command)"
+        step "$name" inside "$root" "$command"
+    done
+    unmount_under "$root"
+    rm -rf --one-file-system "$root"
 done
-unmount_under "$work/readme"
-rm -rf --one-file-system "$work/readme"
 
-step "a second new root" enter "$work/ci"
-step "CI=true bash .ci/run < /dev/null, from nothing" inside "$work/ci" "bash .ci/run </dev/null"
+step "$ci_release: a new root for CI" enter "$ci_release" "$work/ci"
+step "$ci_release: CI=true bash .ci/run < /dev/null, from nothing" \
+    inside "$work/ci" "bash .ci/run </dev/null"

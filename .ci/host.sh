@@ -18,12 +18,18 @@ left_out() {
 }
 
 # new_root SUITE TARBALL: a minimal Debian root of SUITE, made afresh from the
-# host's own apt sources, which mmdebstrap takes as they are, in either form.
+# host's own apt sources, in either form, as mmdebstrap takes them; for
+# another release than the host's, with the host's release name changed.
 new_root() {
-    local sources=() file
+    local host file sources=() copies
+    host=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
+    copies=$(mktemp -d)
     for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-        [[ ! -s "$file" ]] || sources+=("$file")
+        [[ -s "$file" ]] || continue
+        sed "s/\b$host\b/$1/g" "$file" >"$copies/${file##*/}"
+        sources+=("$copies/${file##*/}")
     done
     ((${#sources[@]})) || { echo "FAILED: this host has no apt sources" >&2; return 1; }
     mmdebstrap --variant=minbase --quiet "$1" "$2" "${sources[@]}"
+    rm -rf "$copies"
 }
