@@ -15,7 +15,7 @@ if (($#)); then
     packages=("$@")
 else
     packages=(cmake make g++ clang clang-format clang-tidy libgtest-dev strace shellcheck git
-        dpkg-dev debhelper lintian piuparts mmdebstrap mandoc man-db musl-tools hyperfine
+        build-essential debhelper lintian piuparts mmdebstrap mandoc man-db musl-tools hyperfine
         valgrind time reprotest diffoscope-minimal disorderfs faketime locales-all
         g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386)
 fi
