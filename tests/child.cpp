@@ -58,8 +58,8 @@ std::vector<std::string> environment(const Options& options)
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string e = *entry;
         const bool for_launcher =
-            !launcher().empty() &&
-            (e.starts_with("WINE") || e.starts_with("HOME=") || e.starts_with("PATH="));
+            !launcher().empty() && (e.starts_with("WINE") || e.starts_with("HELLOWORLD_ARCH=") ||
+                                    e.starts_with("HOME=") || e.starts_with("PATH="));
         if (!options.env || for_launcher) {
             result.push_back(e);
         }
