@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the manual page, the install rules and the archives that the
-# release and Windows workflows made; then builds the .deb from a clone of
-# HEAD with dpkg-buildpackage and checks its fields, its files, lintian, and
-# piuparts installing, running and removing it in a throw-away root (never
-# this machine's own package database).
+# release, Windows and Linux cross workflows made; then builds the .deb from
+# a clone of HEAD with dpkg-buildpackage, natively and cross-built for arm64,
+# and checks their fields and lintian; the native one's files, and piuparts
+# installing, running and removing it in a throw-away root (never this
+# machine's own package database).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/host.sh
@@ -33,16 +34,30 @@ for platform in windows-x86 windows-x64; do
         fail "the $platform .zip without helloworld.exe"
 done
 
+for build in build/linux-*/; do
+    platform=$(basename "$build")
+    tar tzf "$build/helloworld-"*"-$platform.tar.gz" | has '/bin/helloworld$' ||
+        fail "the $platform tarball without the program"
+done
+
+# deb ARCH: the .deb built for ARCH, checked; prints its path.
 git clone --quiet . "$work/helloworld"
-(cd "$work/helloworld" && dpkg-buildpackage -b -us -uc) >"$work/build.log" 2>&1 ||
-    { cat "$work/build.log"; fail "dpkg-buildpackage"; }
-deb=$(echo "$work"/helloworld_*_"$(dpkg --print-architecture)".deb)
-dpkg-deb -f "$deb" Package Version Architecture Maintainer Section Depends Installed-Size
-dpkg-deb -f "$deb" Depends | has -E '(^|, )libc6( |,|$)' || fail "the .deb's Depends lacks libc6"
-# Every tag but an overridden one fails; as root, lintian says so on
-# standard error, and its findings go to standard output.
-lintian --pedantic -I --tag-display-limit 0 "$deb" 2>/dev/null | tee "$work/lintian"
-[[ ! -s "$work/lintian" ]] || fail "lintian shows tags that no override explains"
+deb() {
+    local deb
+    (cd "$work/helloworld" && dpkg-buildpackage -a "$1" -b -us -uc) >"$work/build.log" 2>&1 ||
+        { cat "$work/build.log"; fail "dpkg-buildpackage -a $1"; }
+    deb=$(echo "$work/helloworld_"*"_$1.deb")
+    dpkg-deb -f "$deb" Package Version Architecture Maintainer Section Depends Installed-Size >&2
+    [[ "$(dpkg-deb -f "$deb" Architecture)" == "$1" ]] || fail "the .deb for $1 is not Architecture: $1"
+    dpkg-deb -f "$deb" Depends | has -E '(^|, )libc6( |,|$)' || fail "the $1 .deb's Depends lacks libc6"
+    # Every tag but an overridden one fails; as root, lintian says so on
+    # standard error, and its findings go to standard output.
+    lintian --pedantic -I --tag-display-limit 0 "$deb" 2>/dev/null | tee "$work/lintian" >&2
+    [[ ! -s "$work/lintian" ]] || fail "lintian shows tags on the $1 .deb that no override explains"
+    echo "$deb"
+}
+deb arm64 >/dev/null
+deb=$(deb "$(dpkg --print-architecture)")
 
 dpkg-deb -x "$deb" "$work/root"
 [[ "$("$work/root/usr/bin/helloworld")" == helloworld ]] || fail "helloworld from the package"

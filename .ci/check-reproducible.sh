@@ -3,7 +3,8 @@
 # can here between the two builds, and requires the artefacts byte-identical
 # (on a difference, reprotest prints diffoscope's report): first the .deb
 # files, built reprotest's own default way (dpkg-buildpackage), then the
-# executables and archives of the release and both Windows presets.
+# executables and archives of the release, both Windows presets and every
+# Linux architecture CI cross-builds for.
 #
 # Not varied: user_group, which runs builds through "sudo -h localhost", and
 # Debian 12's sudo refuses a host outside "sudo -l" (domain_host then varies
@@ -39,12 +40,15 @@ artefacts="build/release/helloworld build/release/*.tar.gz"
 for preset in windows-x86 windows-x64; do
     artefacts+=" build/$preset/helloworld.exe build/$preset/*.zip"
 done
-# shellcheck disable=SC2016 # expanded by the build's own shell
+for arch in "${linux_arches[@]}"; do
+    artefacts+=" build/linux-$arch/helloworld build/linux-$arch/*.tar.gz"
+done
 reprotest --variations="$variations" --store-dir="$work/cmake" \
-    -c 'set -e
+    -c "set -e
         for preset in release windows-x86 windows-x64; do
-            cmake --preset $preset >/dev/null
-            cmake --build --preset $preset >/dev/null
-            (cd build/$preset && cpack >/dev/null)
-        done' \
+            cmake --workflow --preset \$preset >/dev/null
+        done
+        for arch in ${linux_arches[*]}; do
+            HELLOWORLD_ARCH=\$arch cmake --workflow --preset linux-cross >/dev/null
+        done" \
     "$work/source" "$artefacts"

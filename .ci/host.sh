@@ -1,6 +1,11 @@
 # shellcheck shell=bash
-# Sourced by CI's scripts: what this host may do, decided narrowly; how a
-# check says what it had to leave out; and a brand-new Debian root.
+# Sourced by CI's scripts: the architectures CI builds Linux for; what this
+# host may do, decided narrowly; how a check says what it had to leave out;
+# and a brand-new Debian root.
+
+# Debian's release architectures besides amd64, each cross-built and tested.
+# shellcheck disable=SC2034 # used by the scripts that source this one
+linux_arches=(arm64 armel armhf i386 mips64el mipsel ppc64el riscv64 s390x)
 
 # True where this process may not mount: CAP_SYS_ADMIN (21) is not in its
 # effective set, as in a container that drops it.

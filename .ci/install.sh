@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # .ci/install.sh [PACKAGE...]: installs the Debian packages given, or else
-# every one CI's checks need; native packages first, then the i386 ones.
+# every one CI's checks need; native packages first, then those of other
+# architectures (name:arch), whose architectures it adds.
 #
 # A package mirror can be caught mid-sync: an index that fails to download,
-# or i386 libraries at other versions than their amd64 twins, which
+# or foreign libraries at other versions than their native twins, which
 # multiarch needs at one version. A failed index is only a warning here; the
 # install decides. A twin skew is mended, where CI=true (a throw-away
 # machine), by retrying that one install with the base suite pinned, and
@@ -17,17 +18,20 @@ else
     packages=(cmake make g++ clang clang-format clang-tidy libgtest-dev strace shellcheck git
         build-essential debhelper lintian piuparts mmdebstrap mandoc man-db musl-tools hyperfine
         valgrind time reprotest diffoscope-minimal disorderfs faketime locales-all
-        g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386)
+        g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 qemu-user libc6:arm64)
 fi
+arch=$(dpkg --print-architecture)
 
 native=()
 foreign=()
+foreign_arches=()
 for package in "${packages[@]}"; do
     # By package, not by command: nothing installed by hand is taken for granted.
     [[ "$(dpkg-query -W -f '${Status}' "$package" 2>/dev/null)" == "install ok installed" ]] &&
         continue
-    if [[ "$package" == *:i386 ]]; then
+    if [[ "$package" == *:* && "${package##*:}" != "$arch" ]]; then
         foreign+=("$package")
+        [[ " ${foreign_arches[*]} " == *" ${package##*:} "* ]] || foreign_arches+=("${package##*:}")
     else
         native+=("$package")
     fi
@@ -43,7 +47,7 @@ trap 'rm -f "$log" "$pin"' EXIT
 export DEBIAN_FRONTEND=noninteractive
 apt_install() { apt-get install -y -q --no-install-recommends "$@"; }
 
-((${#foreign[@]} == 0)) || dpkg --add-architecture i386
+for foreign_arch in "${foreign_arches[@]}"; do dpkg --add-architecture "$foreign_arch"; done
 if ! apt-get update -qq 2>"$log"; then
     echo "WARNING: apt-get update could not fetch every index; going on with the others:"
     sed -n 's/^E: Failed to fetch \([^ ]*\) *\(.*\)/  \1: \2/p' "$log"
@@ -59,30 +63,32 @@ echo "install: ${foreign[*]}"
 apt_install "${foreign[@]}" >"$log" 2>&1 && exit 0
 
 # apt words an unsolvable install in more than one way: whether twins
-# differ decides. Installed native libraries whose i386 twin apt would take
-# at another version than the native one it would keep or take:
-arch=$(dpkg --print-architecture)
+# differ decides. Installed native libraries whose foreign twin apt would
+# take at another version than the native one it would keep or take:
 mapfile -t libraries < <(dpkg-query -W -f '${Package}:${Architecture} ${Multi-Arch} ${db:Status-Abbrev}\n' |
     awk -v arch="$arch" '$1 ~ ":" arch "$" && $2 == "same" && $3 == "ii" { sub(":.*", "", $1); print $1 }')
-mapfile -t skewed < <(apt-cache policy "${libraries[@]/%/:$arch}" "${libraries[@]/%/:i386}" | awk -v arch="$arch" '
-    /^[^ ].*:$/ { name = $0; sub(/:$/, "", name); next }
-    $1 == "Installed:" { installed[name] = $2 }
-    $1 == "Candidate:" { candidate[name] = $2 }
-    END {
-        for (name in candidate) {
-            if (name !~ /:i386$/) continue
-            base = name; sub(/:i386$/, "", base)
-            if (!(base in candidate)) base = base ":" arch
-            twin = candidate[name]
-            if (twin != "(none)" && twin != candidate[base])
-                print base ": installed " installed[base] ", candidate " candidate[base] "; i386 " twin
-        }
-    }' | sort)
+mapfile -t skewed < <(for foreign_arch in "${foreign_arches[@]}"; do
+    apt-cache policy "${libraries[@]/%/:$arch}" "${libraries[@]/%/:$foreign_arch}" |
+        awk -v arch="$arch" -v foreign=":$foreign_arch" '
+        /^[^ ].*:$/ { name = $0; sub(/:$/, "", name); next }
+        $1 == "Installed:" { installed[name] = $2 }
+        $1 == "Candidate:" { candidate[name] = $2 }
+        END {
+            for (name in candidate) {
+                if (substr(name, length(name) - length(foreign) + 1) != foreign) continue
+                base = substr(name, 1, length(name) - length(foreign))
+                if (!(base in candidate)) base = base ":" arch
+                twin = candidate[name]
+                if (twin != "(none)" && twin != candidate[base])
+                    print base ": installed " installed[base] ", candidate " candidate[base] "; " name " " twin
+            }
+        }'
+done | sort -u)
 if ((${#skewed[@]} == 0)); then
     cat "$log"
     exit 1
 fi
-echo "install: the mirror's i386 libraries lag their amd64 twins:"
+echo "install: the mirror's foreign libraries lag their $arch twins:"
 printf '  %s\n' "${skewed[@]}"
 
 release=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
