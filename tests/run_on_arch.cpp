@@ -65,6 +65,7 @@ int main(int argc, char** argv)
         line = {loader, "--library-path", libs + "/lib"};
         line.insert(line.end(), argv + 1, argv + argc);
         std::vector<char*> args;
+        args.reserve(line.size() + 1);
         for (auto& word : line) {
             args.push_back(word.data());
         }
