@@ -6,6 +6,7 @@
 // trace of it shows the program's own calls.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
