@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks the manual page, the install rules and the archives that the
-# release, Windows and Linux cross workflows made; then builds the .deb from
-# a clone of HEAD with dpkg-buildpackage, natively and cross-built for arm64,
-# and checks their fields and lintian; the native one's files, and piuparts
-# installing, running and removing it in a throw-away root (never this
-# machine's own package database).
+# release, Windows and Linux cross workflows made, and runs the dev build's
+# suite against the program that cmake --install installs; then builds the
+# .deb from a clone of HEAD with dpkg-buildpackage, natively and cross-built
+# for arm64, and checks their fields and lintian; the native one's files,
+# and piuparts installing, running and removing it in a throw-away root
+# (never this machine's own package database).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/host.sh
@@ -24,20 +25,23 @@ for root in "$work/usr" "$work/dest/usr/local"; do
     [[ "$(cd "$root" && find . -type f | sort)" == \
         "$(printf '%s\n' ./bin/helloworld ./share/doc/helloworld/LICENSE \
             ./share/man/man1/helloworld.1)" ]] || fail "unexpected files under $root"
+    # The whole suite, as for the build tree's program: exact bytes, standard
+    # error and exit status.
+    HELLOWORLD_PROGRAM="$root/bin/helloworld" ctest --preset dev -j2 >"$work/ctest.log" 2>&1 ||
+        { cat "$work/ctest.log"; fail "the suite against the installed $root/bin/helloworld"; }
 done
-[[ "$("$work/usr/bin/helloworld")" == helloworld ]] || fail "installed program"
 
-tar tzf build/release/helloworld-*-linux-x86_64.tar.gz | has '^helloworld-[^/]*/bin/helloworld$' ||
-    fail "tarball without the program"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
+tar tzf "build/release/helloworld-$version-linux-x86_64.tar.gz" |
+    has "^helloworld-$version-linux-x86_64/bin/helloworld\$" || fail "tarball without the program"
 for platform in windows-x86 windows-x64; do
-    cmake -E tar tf "build/$platform/helloworld-"*"-$platform.zip" | has '/bin/helloworld.exe$' ||
+    cmake -E tar tf "build/$platform/helloworld-$version-$platform.zip" | has '/bin/helloworld.exe$' ||
         fail "the $platform .zip without helloworld.exe"
 done
-
-for build in build/linux-*/; do
-    platform=$(basename "$build")
-    tar tzf "$build/helloworld-"*"-$platform.tar.gz" | has '/bin/helloworld$' ||
-        fail "the $platform tarball without the program"
+# Those of exactly the architectures CI builds for: a missing one fails.
+for arch in "${linux_arches[@]}"; do
+    tar tzf "build/linux-$arch/helloworld-$version-linux-$arch.tar.gz" | has '/bin/helloworld$' ||
+        fail "no linux-$arch tarball holding the program"
 done
 
 # deb ARCH: the .deb built for ARCH, checked; prints its path.
