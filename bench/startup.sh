@@ -12,14 +12,21 @@
 # With --check, exits 1 if either helloworld executes more instructions than
 # its preset's do-nothing times the limit below, if either makes anything
 # but one system call that writes the ten bytes, or if the static build
-# holds anything of the C++ runtime.
+# holds anything of the C++ runtime. A measurement that fails stops it.
+#
+# Needs valgrind, strace, hyperfine, GNU time and jq (Debian: apt-get install
+# valgrind strace hyperfine time jq), which CI's install step installs.
 set -euo pipefail
+shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
 
 check=false
 [[ "${1:-}" == --check ]] && check=true
 
-.ci/install.sh valgrind strace hyperfine time
+fail() { echo "FAILED: $*" >&2; exit 1; }
+for tool in valgrind strace hyperfine /usr/bin/time jq nm strip; do
+    command -v "$tool" >/dev/null || fail "$tool is missing: apt-get install valgrind strace hyperfine time jq"
+done
 
 for preset in release static; do
     cmake --preset "$preset" >/dev/null
@@ -41,61 +48,71 @@ floor=0 release=4 static=6
 # The system calls that can write; each one's return value is the bytes written.
 output_calls=write,writev,pwrite64,pwritev,pwritev2,sendfile,sendto,sendmsg,splice,vmsplice,copy_file_range
 
-# Each measure prints one number for the command line in "$@".
+# run LOG TOOL ARG...: TOOL, found on the caller's PATH, run in an empty
+# environment with its messages in LOG; if it fails, the benchmark stops with
+# them.
+run() {
+    local log=$1 tool
+    tool=$(command -v "$2")
+    env -i "$tool" "${@:3}" >/dev/null 2>"$log" || { cat "$log" >&2; fail "$2 ${*:3}"; }
+}
+# Each measure prints one number for program $1, an index into commands,
+# whose command line is the rest; each program's files are its own.
 instructions() {
-    env -i valgrind --tool=callgrind --callgrind-out-file="$work/callgrind" "$@" \
-        >/dev/null 2>&1
-    awk '/^totals:/ { print $2 }' "$work/callgrind"
+    run "$work/$1.log" valgrind --tool=callgrind --callgrind-out-file="$work/$1.callgrind" "${@:2}"
+    awk '/^totals:/ { print $2 }' "$work/$1.callgrind"
 }
 syscalls() {
-    env -i strace -f -c -o "$work/strace" "$@" >/dev/null
-    awk '$NF == "total" { print $4 }' "$work/strace"
+    run "$work/$1.log" strace -f -c -o "$work/$1.strace" "${@:2}"
+    awk '$NF == "total" { print $4 }' "$work/$1.strace"
 }
 writes() {
-    env -i strace -qq -e trace="$output_calls" -o "$work/writes" "$@" >/dev/null
-    grep -c . "$work/writes" || true
+    run "$work/$1.log" strace -qq -e trace="$output_calls" -o "$work/$1.writes" "${@:2}"
+    grep -c . "$work/$1.writes" || true
 }
 write_bytes() {
-    awk -F'= ' '{ sum += $NF } END { print sum + 0 }' "$work/writes"
+    awk -F'= ' '{ sum += $NF } END { print sum + 0 }' "$work/$1.writes"
 }
 peak_kib() { # the least of five runs: address-space randomisation moves it a little
-    for _ in 1 2 3 4 5; do
-        env -i /usr/bin/time -f %M -o "$work/time" "$@" >/dev/null
-        cat "$work/time"
-    done | sort -n | head -n 1
+    for n in 1 2 3 4 5; do
+        run "$work/$1.log" /usr/bin/time -f %M -o "$work/$1.peak.$n" "${@:2}"
+    done
+    cat "$work/$1.peak."* | sort -n | head -n 1
 }
 stripped_bytes() {
-    strip -o "$work/stripped" "$(command -v "$1")"
-    stat -c %s "$work/stripped"
+    strip -o "$work/$1.stripped" "$(command -v "$2")"
+    stat -c %s "$work/$1.stripped"
 }
 
 declare -A value
 for i in "${!commands[@]}"; do
     read -ra line <<<"${commands[$i]}"
-    value[$i, instructions]=$(instructions "${line[@]}")
-    value[$i, syscalls]=$(syscalls "${line[@]}")
-    value[$i, writes]=$(writes "${line[@]}")
-    value[$i, bytes]=$(write_bytes)
-    value[$i, peak]=$(peak_kib "${line[@]}")
-    value[$i, size]=$(stripped_bytes "${line[0]}")
+    value[$i, instructions]=$(instructions "$i" "${line[@]}")
+    value[$i, syscalls]=$(syscalls "$i" "${line[@]}")
+    value[$i, writes]=$(writes "$i" "${line[@]}")
+    value[$i, bytes]=$(write_bytes "$i")
+    value[$i, peak]=$(peak_kib "$i" "${line[@]}")
+    value[$i, size]=$(stripped_bytes "$i" "${line[0]}")
+    for figure in instructions syscalls writes bytes peak size; do
+        [[ "${value[$i, $figure]}" =~ ^[0-9]+$ ]] ||
+            fail "${names[$i]}: no $figure figure, but '${value[$i, $figure]}'"
+    done
 done
 
 # Wall time: hyperfine over all of them in six rounds of 500 runs each, so
 # that a disturbance of the machine falls on every program alike; the median
 # of each program's 3000 times.
-for _ in 1 2 3 4 5 6; do
-    env -i "$(command -v hyperfine)" -N --warmup 50 --runs 500 --style none \
-        --export-json "$work/hyperfine.json" "${commands[@]}" >/dev/null 2>&1
-    awk -v dir="$work" '
-        /"command":/ { i++ }
-        /"times": \[/ { in_times = 1; next }
-        in_times && /\]/ { in_times = 0 }
-        in_times { gsub(/[ ,]/, ""); print > (dir "/times." (i - 1)) }
-    ' "$work/hyperfine.json"
-    for i in "${!commands[@]}"; do cat "$work/times.$i" >>"$work/all-times.$i"; done
+for round in 1 2 3 4 5 6; do
+    run "$work/hyperfine.log" hyperfine -N --warmup 50 --runs 500 --style none \
+        --export-json "$work/hyperfine.$round.json" "${commands[@]}"
+    for i in "${!commands[@]}"; do
+        jq -r --argjson i "$i" --arg command "${commands[$i]}" '.results[$i] |
+            if .command == $command then .times[] else error("result \($i) is \(.command)") end' \
+            "$work/hyperfine.$round.json" >>"$work/$i.times"
+    done
 done
 for i in "${!commands[@]}"; do
-    value[$i, wall]=$(sort -g "$work/all-times.$i" |
+    value[$i, wall]=$(sort -g "$work/$i.times" |
         awk '{ t[NR] = $1 } END { printf "%.0f\n", (t[int((NR + 1) / 2)] + t[int(NR / 2) + 1]) / 2 * 1e6 }')
 done
 
@@ -141,7 +158,9 @@ target() { # index of a helloworld, largest allowed instruction ratio to the do-
 }
 target "$release" 1.08
 target "$static" 2.2
-if nm build/static/helloworld | grep -E ' (_Z|__cxa_|__gxx_)' >"$work/cxx"; then
+nm build/static/helloworld >"$work/nm" || fail "nm build/static/helloworld"
+[[ -s "$work/nm" ]] || fail "nm lists no symbols in build/static/helloworld: is it stripped?"
+if grep -E ' (_Z|__cxa_|__gxx_)' "$work/nm" >"$work/cxx"; then
     echo "MISSED: the static build holds C++ runtime symbols: $(head -n 3 "$work/cxx" | tr '\n' ' ')"
     verdict=1
 fi
