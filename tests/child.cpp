@@ -4,7 +4,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iomanip>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -17,8 +21,11 @@
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char** environ; // NOLINT(readability-redundant-declaration)
@@ -97,13 +104,39 @@ void redirect(posix_spawn_file_actions_t* actions, int setting, int target, Fd& 
     }
 }
 
-std::string read_back(const Fd& file)
+std::optional<std::string> read_back(const Fd& file)
 {
-    if (file.get() < 0) {
-        return "";
+    return file.get() < 0 ? std::nullopt : std::optional(contents(file.get()));
+}
+
+// What a descriptor the caller hands over shares with the program.
+std::string shared_state(int fd)
+{
+    struct stat st {};
+    check(fstat(fd, &st), "fstat");
+    std::ostringstream state;
+    state << std::hex << "status flags 0x" << check(fcntl(fd, F_GETFL), "F_GETFL") << ", mode 0"
+          << std::oct << st.st_mode;
+    // flock and OFD locks belong to the open file description, and so
+    // outlive the program that took them.
+    std::ostringstream id;
+    id << std::hex << std::setfill('0') << ' ' << std::setw(2) << major(st.st_dev) << ':'
+       << std::setw(2) << minor(st.st_dev) << ':' << std::dec << st.st_ino << ' ';
+    std::ifstream locks("/proc/locks");
+    int held = 0;
+    for (std::string line; std::getline(locks, line);) {
+        held += line.find(id.str()) != std::string::npos ? 1 : 0;
     }
-    check(static_cast<int>(lseek(file.get(), 0, SEEK_SET)), "seek");
-    return drain(file.get());
+    state << ", locks " << held;
+    termios settings{};
+    if (tcgetattr(fd, &settings) == 0) {
+        state << std::hex << ", terminal " << settings.c_iflag << ' ' << settings.c_oflag << ' '
+              << settings.c_cflag << ' ' << settings.c_lflag;
+        for (const auto c : settings.c_cc) {
+            state << ' ' << +c;
+        }
+    }
+    return state.str();
 }
 
 int wait_bounded(pid_t pid, bool& timed_out)
@@ -183,6 +216,14 @@ Result run_command(std::vector<std::string> args, const Options& options)
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
         "spawn flags");
 
+    const std::pair<const char*, int> given[] = {{"standard input", options.in},
+                                                 {"standard output", options.out},
+                                                 {"standard error", options.err}};
+    std::vector<std::string> before;
+    for (const auto& [stream, fd] : given) {
+        before.push_back(fd >= 0 ? shared_state(fd) : "");
+    }
+
     auto env = environment(options);
     pid_t pid = 0;
     check_spawn(posix_spawnp(&pid, args.front().c_str(), &actions, &attributes,
@@ -193,6 +234,12 @@ Result run_command(std::vector<std::string> args, const Options& options)
     result.status = wait_bounded(pid, result.timed_out);
     result.out = read_back(out);
     result.err = read_back(err);
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const auto& [stream, fd] = given[i];
+        if (const auto after = fd >= 0 ? shared_state(fd) : ""; after != before[i]) {
+            result.changed += std::string(stream) + ": " + before[i] + " became " + after + "\n";
+        }
+    }
     return result;
 }
 
@@ -208,6 +255,19 @@ std::string drain(int fd)
             if (got < 0 && errno != EAGAIN && errno != EIO) {
                 check(-1, "drain");
             }
+            return result;
+        }
+        result.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+std::string contents(int fd)
+{
+    std::string result;
+    char buffer[4096];
+    for (;;) {
+        const auto got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(result.size()));
+        if (check(static_cast<int>(got), "pread") == 0) {
             return result;
         }
         result.append(buffer, static_cast<std::size_t>(got));

@@ -30,8 +30,12 @@ struct Options {
 struct Result {
     bool timed_out = false;
     int status = 0; // as from waitpid
-    std::string out;
-    std::string err;
+    // Only what was captured: a stream the case handed over is the case's to read.
+    std::optional<std::string> out;
+    std::optional<std::string> err;
+    // What the program left changed in the descriptors the caller handed it
+    // and shares with it: status flags, mode, locks, terminal settings.
+    std::string changed;
 };
 
 Result run(const Options& options);
@@ -43,6 +47,8 @@ std::string launcher();
 
 // Reads what is there from the descriptor's offset on, without waiting.
 std::string drain(int fd);
+// Reads a whole file, leaving its offset alone.
+std::string contents(int fd);
 
 // A path under $TMPDIR or /tmp for mkstemp and mkdtemp.
 std::string temp_template(const std::string& name);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,13 +35,17 @@ inline std::string ended(const child::Result& r)
     return "exit " + std::to_string(WEXITSTATUS(r.status));
 }
 
-// Every run captures standard output in a regular file unless a case says
-// otherwise, so each of these checks the exact bytes of a redirected run.
-inline void greeting_only(const child::Result& r, const std::string& out = greeting)
+// A run that did its one job: exit 0, the greeting alone on standard output
+// (the captured file's, or what the case read from the stream it handed
+// over), nothing on standard error, and the caller's streams as they were.
+inline void greeting_only(const child::Result& r,
+                          const std::optional<std::string>& received = std::nullopt)
 {
     EXPECT_EQ(ended(r), "exit 0");
-    EXPECT_EQ(r.out, out);
+    ASSERT_TRUE(received || r.out) << "standard output was neither captured nor read";
+    EXPECT_EQ(received ? received : r.out, greeting);
     EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.changed, "");
 }
 
 } // namespace expect

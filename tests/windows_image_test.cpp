@@ -38,7 +38,7 @@ TEST(WindowsImage, IsAConsoleProgramOnSystemDllsOnly)
            "windows-x64; it is "
         << (platform != nullptr ? platform : "unset");
     const auto program = child::program();
-    const auto headers = child::run_command({row->objdump, "-p", program}).out;
+    const auto headers = child::run_command({row->objdump, "-p", program}).out.value_or("");
     ASSERT_NE(headers, "") << row->objdump << " -p " << program;
 
     EXPECT_TRUE(std::regex_search(headers, std::regex(std::string("file format ") + row->format)))
