@@ -1,7 +1,7 @@
-// The program's calls that reach the system, traced with strace natively and
-// with Wine's relay log under Wine, and held to one rule: exactly one call
-// that writes, carrying the ten bytes to standard output, and no read of
-// standard input.
+// The program's calls that reach the system, traced with strace natively,
+// with Wine's relay log under Wine and by the WASI host under Node.js, and
+// held to one rule: exactly one call that writes, carrying the ten bytes to
+// standard output, and no read of standard input.
 #include "child.hpp"
 #include "expect.hpp"
 
@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -260,6 +261,36 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
         // The log is on standard error, with anything the program writes
         // there; such a write would be a second call that writes.
         expect_one_write_of_the_greeting(parse_relay(r.err));
+        return;
+    }
+    if (expect::wasi_build()) {
+        // The host records each of the module's WASI calls that names a
+        // descriptor (tests/wasi-host.mjs). A call on 0, 1 or 2 must be one of
+        // these, succeeding; none reads or waits on standard input.
+        const std::set<std::string> allowed = {
+            "fd_fdstat_get(1)",            // stdio: is it a terminal, to buffer it?
+            "fd_write(1, \"helloworld\")", // the greeting, whole
+            "fd_close(1)",                 // the close that catches a late write error
+        };
+        std::string path = child::temp_template("trace");
+        const child::Fd file(mkostemp(path.data(), O_CLOEXEC));
+        ASSERT_GE(file.get(), 0);
+        const auto r = child::run({.tracer = {"env", "HELLOWORLD_WASI_TRACE=" + path}});
+        unlink(path.c_str());
+        expect::greeting_only(r);
+        // "name(fd, ...) = errno"; poll_oneoff's "(fd_read fd)" for what it waits on.
+        const std::regex call(R"(^(\w+)\((?:fd_read |fd_write )?([0-9]+)(.*)\) = ([0-9]+)$)");
+        int writes = 0;
+        std::istringstream lines(child::drain(file.get()));
+        for (std::string line; std::getline(lines, line);) {
+            std::smatch m;
+            ASSERT_TRUE(std::regex_match(line, m, call)) << line;
+            writes += m[1] == "fd_write" ? 1 : 0;
+            const auto named = m[1].str() + "(" + m[2].str() + m[3].str() + ")";
+            EXPECT_TRUE(std::stoi(m[2]) > 2 || (allowed.contains(named) && m[4] == "0"))
+                << "a call on standard input, output or error not on the list: " << line;
+        }
+        EXPECT_EQ(writes, 1) << "calls that write";
         return;
     }
     if (sanitized) {
