@@ -4,8 +4,7 @@
 # matching compiler runtime, libclang-rt-<version>-dev-wasm32.
 set(CMAKE_SYSTEM_NAME WASI)
 set(CMAKE_SYSTEM_PROCESSOR wasm32)
-# cmake/Platform/WASI.cmake: older CMake releases have no platform file for
-# WASI, and this one is found first by every release.
+# cmake/Platform/WASI.cmake, for CMake releases without one.
 list(APPEND CMAKE_MODULE_PATH "${CMAKE_CURRENT_LIST_DIR}")
 
 set(CMAKE_CXX_COMPILER clang++)
