@@ -3,8 +3,8 @@
 # can here between the two builds, and requires the artefacts byte-identical
 # (on a difference, reprotest prints diffoscope's report): first the .deb
 # files, built reprotest's own default way (dpkg-buildpackage), then the
-# executables and archives of the release, both Windows presets and every
-# Linux architecture CI cross-builds for.
+# executables and archives of the release, both Windows presets, every
+# Linux architecture CI cross-builds for, and the WASI module.
 #
 # Not varied: user_group, which runs builds through "sudo -h localhost", and
 # Debian 12's sudo refuses a host outside "sudo -l" (domain_host then varies
@@ -43,9 +43,10 @@ done
 for arch in "${linux_arches[@]}"; do
     artefacts+=" build/linux-$arch/helloworld build/linux-$arch/*.tar.gz"
 done
+artefacts+=" build/wasi/helloworld.wasm build/wasi/*.tar.gz"
 reprotest --variations="$variations" --store-dir="$work/cmake" \
     -c "set -e
-        for preset in release windows-x86 windows-x64; do
+        for preset in release windows-x86 windows-x64 wasi; do
             cmake --workflow --preset \$preset >/dev/null
         done
         for arch in ${linux_arches[*]}; do

@@ -8,7 +8,8 @@ install(
   FILES LICENSE
   DESTINATION "${CMAKE_INSTALL_DOCDIR}"
   COMPONENT helloworld)
-if(NOT WIN32)
+# A manual page for a command; the WASI module is started by a host.
+if(NOT WIN32 AND NOT CMAKE_SYSTEM_NAME STREQUAL "WASI")
   configure_file(man/helloworld.1.in helloworld.1 @ONLY)
   install(
     FILES "${PROJECT_BINARY_DIR}/helloworld.1"

@@ -11,6 +11,11 @@ if(WIN32)
   else()
     set(platform windows-x86)
   endif()
+elseif(CMAKE_SYSTEM_NAME STREQUAL "WASI")
+  # One module for every WASI host; wasm-ld has stripped it already, and
+  # the host's strip cannot read it.
+  set(platform wasi)
+  set(CPACK_STRIP_FILES OFF)
 elseif(HELLOWORLD_ARCH)
   # Debian's names for the architectures it cross-builds for.
   set(platform linux-${HELLOWORLD_ARCH})

@@ -20,6 +20,11 @@ function(helloworld_target_options target)
     target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
     target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++
                         "LINKER:--no-insert-timestamp")
+  elseif(CMAKE_SYSTEM_NAME STREQUAL "WASI")
+    # wasm-ld links statically and has no --as-needed; a release module
+    # carries no names, so no build path either.
+    set_target_properties(${target} PROPERTIES SUFFIX .wasm)
+    target_link_options(${target} PRIVATE "$<${not_debug}:LINKER:--strip-all>")
   elseif(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT APPLE)
     # Nothing of libstdc++ is used; loading it would only slow start-up.
     target_link_options(${target} PRIVATE "LINKER:--as-needed")

@@ -16,12 +16,25 @@ namespace expect {
 
 inline const std::string greeting = "helloworld";
 
+// HELLOWORLD_PLATFORM: the build under test, if not a native one.
+inline std::string platform()
+{
+    const char* name = std::getenv("HELLOWORLD_PLATFORM");
+    return name != nullptr ? name : "";
+}
+
 // The program under test is a Windows build, and so runs under Wine: what
 // differs there is Wine's, or msvcrt's.
 inline bool windows_build()
 {
-    const char* platform = std::getenv("HELLOWORLD_PLATFORM");
-    return platform != nullptr && std::string_view(platform).starts_with("windows-");
+    return platform().starts_with("windows-");
+}
+
+// The program under test is the WASI module, run by Node.js's WASI: what
+// differs there is Node's.
+inline bool wasi_build()
+{
+    return platform() == "wasi";
 }
 
 inline std::string ended(const child::Result& r)

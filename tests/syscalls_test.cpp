@@ -1,10 +1,9 @@
 // Every call that reaches the system and names a standard stream, traced with
-// strace natively and under qemu-user, and with Wine's relay log under Wine,
-// and held to one short list of what may touch a standard stream at all:
-// exactly one write, of the ten bytes to standard output, and what the C
-// library does to look at and close standard output. Anything else on a
-// standard stream, standard input above all, fails: a read by any name, and
-// any wait.
+// strace natively and under qemu-user, with Wine's relay log under Wine and by
+// the WASI host under Node.js, and held to one short list of what may touch a standard stream at
+// all: exactly one write, of the ten bytes to standard output, and what the C library does to look
+// at and close standard output. Anything else on a standard stream, standard input above all,
+// fails: a read by any name, and any wait.
 #include "child.hpp"
 #include "expect.hpp"
 
@@ -27,7 +26,7 @@ using expect::greeting;
 
 struct Call {
     std::string line{}; // as traced
-    std::string name{}; // strace's, or DLL.Function in the relay log
+    std::string name{}; // strace's, DLL.Function in the relay log, or wasi.function
     std::vector<std::string> args{};
     std::set<std::string> streams{}; // the standard streams it names: "in", "out", "err"
     std::string data{};              // the bytes a strace line shows, quoted strings joined
@@ -156,19 +155,55 @@ std::vector<Call> parse_relay(const std::string& text)
     return calls;
 }
 
+// The WASI host's log (tests/wasi-host.mjs): "name(fd) = errno" for every
+// call that names a descriptor, "fd_write(fd, "bytes") = errno", and
+// "poll_oneoff(fd_read fd) = errno" for each descriptor a poll waits on.
+std::vector<Call> parse_wasi(const std::string& text)
+{
+    const std::regex call_format(
+        R"re(^(\w+)\((?:fd_read |fd_write )?([0-9]+)(?:, "(.*)")?\) = ([0-9]+)$)re");
+    const char* const stream_of[] = {"in", "out", "err"};
+    std::vector<Call> calls;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(line, match, call_format)) << "not a traced call: " << line;
+        if (match.empty()) {
+            continue;
+        }
+        Call call{
+            .line = line, .name = "wasi." + match[1].str(), .data = match[3], .result = match[4]};
+        if (const auto fd = std::stoul(match[2]); fd < 3) {
+            call.streams.insert(stream_of[fd]);
+        }
+        calls.push_back(std::move(call));
+    }
+    return calls;
+}
+
 enum class Verdict { Greeting, Allowed, Refused };
 
 // The one list of what may touch a standard stream. Each entry is what the
 // program itself does (the greeting) or what its C library does on its behalf.
 Verdict judge(const Call& call)
 {
+    const auto& name = call.name;
+    // msvcrt's start-up asks each standard handle's type, to set up its
+    // descriptors 0, 1 and 2: no read, and no wait.
+    if (call.streams.size() == 1 &&
+        (name == "KERNEL32.GetFileType" || name == "ntdll.NtQueryVolumeInformationFile")) {
+        return Verdict::Allowed;
+    }
     if (call.streams != std::set<std::string>{"out"}) {
         return Verdict::Refused; // standard input or error, or two streams at once
     }
-    const auto& name = call.name;
     const auto arg = [&](std::size_t i) { return i < call.args.size() ? call.args[i] : ""; };
     // The greeting: glibc's write; musl's writev, whose other part is empty.
     if ((name == "write" || name == "writev") && call.data == greeting && call.result == "10") {
+        return Verdict::Greeting;
+    }
+    // wasi-libc's fd_write, whose result is an error number.
+    if (name == "wasi.fd_write" && call.data == greeting && call.result == "0") {
         return Verdict::Greeting;
     }
     // Under Wine, msvcrt's WriteFile of the ten bytes, and in it ntdll's
@@ -181,14 +216,14 @@ Verdict judge(const Call& call)
     }
     // The C library looks at standard output to choose its buffering: glibc
     // stats it (statx on 32-bit targets), musl asks for a window size, and
-    // msvcrt asks for the handle's type.
+    // wasi-libc for the descriptor's type.
     if (name == "fstat" || name == "fstat64" || name == "newfstatat" || name == "statx" ||
-        (name == "ioctl" && arg(1) == "TIOCGWINSZ") || name == "KERNEL32.GetFileType" ||
-        name == "ntdll.NtQueryVolumeInformationFile") {
+        (name == "ioctl" && arg(1) == "TIOCGWINSZ") || name == "wasi.fd_fdstat_get") {
         return Verdict::Allowed;
     }
     // The program closes standard output to see a failed write's late error.
-    if (name == "close" || name == "KERNEL32.CloseHandle" || name == "ntdll.NtClose") {
+    if (name == "close" || name == "KERNEL32.CloseHandle" || name == "ntdll.NtClose" ||
+        name == "wasi.fd_close") {
         return Verdict::Allowed;
     }
     return Verdict::Refused;
@@ -242,6 +277,20 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     std::string path = child::temp_template("trace");
     const child::Fd file(mkostemp(path.data(), O_CLOEXEC));
     ASSERT_GE(file.get(), 0);
+    if (expect::wasi_build()) {
+        // The host logs the module's calls that name a descriptor; with no
+        // directory given to the module, a path_* call is a file it tries
+        // to open.
+        const auto r = child::run({.tracer = {"env", "HELLOWORLD_WASI_TRACE=" + path}});
+        unlink(path.c_str());
+        expect::greeting_only(r);
+        const auto calls = parse_wasi(child::drain(file.get()));
+        expect_only_the_greeting(calls);
+        for (const auto& call : calls) {
+            EXPECT_FALSE(call.name.starts_with("wasi.path_")) << "opens a file: " << call.line;
+        }
+        return;
+    }
     // All three standard streams open, so that -y names each. Under
     // qemu-user, the guest's calls reach the host as they are.
     const auto r = child::run({.tracer = {"strace", "-f", "-qq", "-y", "-o", path}});

@@ -1,9 +1,9 @@
 #include "child.hpp"
+#include "expect.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
 #include <regex>
 #include <set>
@@ -29,14 +29,13 @@ constexpr ImageRow image_rows[] = {
 // printf of MinGW's own, shows here before it reaches a user.
 TEST(WindowsImage, IsAConsoleProgramOnSystemDllsOnly)
 {
-    const char* platform = std::getenv("HELLOWORLD_PLATFORM");
-    const auto* row = std::ranges::find_if(image_rows, [&](const ImageRow& r) {
-        return platform != nullptr && std::string(platform) == r.platform;
-    });
+    const auto platform = expect::platform();
+    const auto* row =
+        std::ranges::find_if(image_rows, [&](const ImageRow& r) { return platform == r.platform; });
     ASSERT_NE(row, std::end(image_rows))
         << "HELLOWORLD_PLATFORM must name the Windows build under test, windows-x86 or "
            "windows-x64; it is "
-        << (platform != nullptr ? platform : "unset");
+        << (platform.empty() ? "unset" : platform);
     const auto program = child::program();
     const auto headers = child::run_command({row->objdump, "-p", program}).out.value_or("");
     ASSERT_NE(headers, "") << row->objdump << " -p " << program;
