@@ -27,7 +27,7 @@ for root in "$work/usr" "$work/dest/usr/local"; do
 done
 [[ "$("$work/usr/bin/helloworld")" == helloworld ]] || fail "installed program"
 
-tar tzf build/release/helloworld-*-linux-x86_64.tar.gz | has '^helloworld-[^/]*/bin/helloworld$' ||
+tar tzf build/release/helloworld-*-linux-"$(dpkg --print-architecture)".tar.gz | has '^helloworld-[^/]*/bin/helloworld$' ||
     fail "tarball without the program"
 for platform in windows-x86 windows-x64; do
     cmake -E tar tf "build/$platform/helloworld-"*"-$platform.zip" | has '/bin/helloworld.exe$' ||
