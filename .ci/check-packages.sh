@@ -32,8 +32,9 @@ for root in "$work/usr" "$work/dest/usr/local"; do
 done
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
-tar tzf "build/release/helloworld-$version-linux-x86_64.tar.gz" |
-    has "^helloworld-$version-linux-x86_64/bin/helloworld\$" || fail "tarball without the program"
+native=linux-$(dpkg --print-architecture)
+tar tzf "build/release/helloworld-$version-$native.tar.gz" |
+    has "^helloworld-$version-$native/bin/helloworld\$" || fail "tarball without the program"
 for platform in windows-x86 windows-x64; do
     cmake -E tar tf "build/$platform/helloworld-$version-$platform.zip" | has '/bin/helloworld.exe$' ||
         fail "the $platform .zip without helloworld.exe"

@@ -20,7 +20,18 @@ elseif(HELLOWORLD_ARCH)
   # Debian's names for the architectures it cross-builds for.
   set(platform linux-${HELLOWORLD_ARCH})
 else()
-  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" platform)
+  # Debian's name for this machine's too (amd64, not x86_64); without dpkg,
+  # the processor's.
+  execute_process(
+    COMMAND dpkg --print-architecture
+    OUTPUT_VARIABLE arch
+    OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE no_dpkg
+    ERROR_QUIET)
+  if(no_dpkg)
+    set(arch "${CMAKE_SYSTEM_PROCESSOR}")
+  endif()
+  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${arch}" platform)
 endif()
 set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-${platform}")
 if(WIN32)

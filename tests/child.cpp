@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iomanip>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -62,11 +63,11 @@ std::string getenv_or(const char* name, const char* fallback)
 std::vector<std::string> environment(const Options& options)
 {
     std::vector<std::string> result;
+    const bool launched = !launcher().empty();
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string e = *entry;
         const bool for_launcher =
-            !launcher().empty() && (e.starts_with("WINE") || e.starts_with("HELLOWORLD_ARCH=") ||
-                                    e.starts_with("HOME=") || e.starts_with("PATH="));
+            launched && (e.starts_with("WINE") || e.starts_with("HOME=") || e.starts_with("PATH="));
         if (!options.env || for_launcher) {
             result.push_back(e);
         }
@@ -162,17 +163,27 @@ std::string program()
     return getenv_or("HELLOWORLD_PROGRAM", HELLOWORLD_BUILT_PROGRAM);
 }
 
-std::string launcher()
+std::vector<std::string> launcher()
 {
-    return getenv_or("HELLOWORLD_LAUNCHER", "");
+    const std::string value = getenv_or("HELLOWORLD_LAUNCHER", "");
+    if (!value.starts_with('@')) {
+        return value.empty() ? std::vector<std::string>{} : std::vector{value};
+    }
+    std::ifstream file(value.substr(1));
+    if (!file) {
+        throw std::system_error(errno, std::generic_category(), value);
+    }
+    std::vector<std::string> words;
+    for (std::string word; std::getline(file, word);) {
+        words.push_back(word);
+    }
+    return words;
 }
 
 Result run(const Options& options)
 {
     std::vector<std::string> line = options.tracer;
-    if (!launcher().empty()) {
-        line.push_back(launcher());
-    }
+    std::ranges::copy(launcher(), std::back_inserter(line));
     line.push_back(program());
     line.insert(line.end(), options.args.begin(), options.args.end());
     return run_command(line, options);

@@ -7,7 +7,8 @@
 
 // Runs the program under test as a child process and collects what it did:
 // HELLOWORLD_PROGRAM if set, else the build's own, started through
-// HELLOWORLD_LAUNCHER (for example wine) if that is set.
+// HELLOWORLD_LAUNCHER (for example wine) if that is set; "@FILE" there names
+// a file that holds the command, a word a line, as a cross build writes it.
 namespace child {
 
 // Stream settings besides a descriptor of the caller's.
@@ -43,7 +44,7 @@ Result run(const Options& options);
 Result run_command(std::vector<std::string> args, const Options& options = {});
 
 std::string program();
-std::string launcher();
+std::vector<std::string> launcher();
 
 // Reads what is there from the descriptor's offset on, without waiting.
 std::string drain(int fd);
