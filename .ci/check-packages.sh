@@ -7,7 +7,7 @@
 # machine's own package database).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source .ci/host.sh
+source .ci/lib.sh
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 # Not grep -q after a pipe: its early exit would fail the writer, and so the

@@ -8,7 +8,7 @@
 # handled as CI handles it; every other command runs as written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source .ci/host.sh
+source .ci/lib.sh
 
 releases=(bookworm trixie)
 host=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
