@@ -68,9 +68,8 @@ grep -q "^License: Expat" "$work/root/usr/share/doc/helloworld/copyright" || fai
 if cannot_mount; then
     left_out "piuparts: its throw-away root needs mounts, and this process lacks CAP_SYS_ADMIN"
 else
-    suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
-    new_root "$suite" "$work/base.tar.gz"
-    piuparts -b "$work/base.tar.gz" --keep-sources-list -d "$suite" \
+    new_root "$host_release" "$work/base.tar.gz"
+    piuparts -b "$work/base.tar.gz" --keep-sources-list -d "$host_release" \
         --scriptsdir "$PWD/.ci/piuparts" "$deb" >"$work/piuparts.log" 2>&1 ||
         { cat "$work/piuparts.log"; fail "piuparts"; }
     tail -n 2 "$work/piuparts.log"

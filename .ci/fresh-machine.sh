@@ -11,9 +11,8 @@ cd "$(dirname "$0")/.."
 source .ci/lib.sh
 
 releases=(bookworm trixie)
-host=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
 ci_release=${releases[0]}
-[[ "$ci_release" != "$host" ]] || ci_release=${releases[1]}
+[[ "$ci_release" != "$host_release" ]] || ci_release=${releases[1]}
 work=$(mktemp -d /var/tmp/helloworld-fresh-machine.XXXXXX)
 
 timings=()

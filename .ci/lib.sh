@@ -1,11 +1,14 @@
 # shellcheck shell=bash
-# Sourced by CI's scripts: the architectures CI builds Linux for; what this
-# host may do, decided narrowly; how a check says what it had to leave out;
-# and a brand-new Debian root.
+# Sourced by CI's scripts: the architectures CI builds Linux for; the host's
+# Debian release; what this host may do, decided narrowly; how a check says
+# what it had to leave out; and a brand-new Debian root.
 
 # Debian's release architectures besides amd64, each cross-built and tested.
 # shellcheck disable=SC2034 # used by the scripts that source this one
 linux_arches=(arm64 armel armhf i386 mips64el mipsel ppc64el riscv64 s390x)
+
+# The host's Debian release, by the codename its apt sources use.
+host_release=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
 
 # True where this process may not mount: CAP_SYS_ADMIN (21) is not in its
 # effective set, as in a container that drops it.
@@ -26,12 +29,11 @@ left_out() {
 # host's own apt sources, in either form, as mmdebstrap takes them; for
 # another release than the host's, with the host's release name changed.
 new_root() {
-    local host file sources=() copies
-    host=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
+    local file sources=() copies
     copies=$(mktemp -d)
     for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
         [[ -s "$file" ]] || continue
-        sed "s/\b$host\b/$1/g" "$file" >"$copies/${file##*/}"
+        sed "s/\b$host_release\b/$1/g" "$file" >"$copies/${file##*/}"
         sources+=("$copies/${file##*/}")
     done
     ((${#sources[@]})) || { echo "FAILED: this host has no apt sources" >&2; return 1; }
