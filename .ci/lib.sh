@@ -40,3 +40,43 @@ new_root() {
     mmdebstrap --variant=minbase --quiet "$1" "$2" "${sources[@]}"
     rm -rf "$copies"
 }
+
+# A script's steps, each named and timed: `section NAME` starts one and ends
+# the one before as passed; `skip WHY` ends the current one as skipped.
+# `sections_summary STATUS TITLE`, from the script's EXIT trap, ends the last
+# one as passed, or FAILED where STATUS is not 0, and prints a line a section
+# (status, seconds, name) and under it whatever its checks left out.
+section_lines=()
+section_name=""
+section_started=$SECONDS
+section_notes=""
+close_section() { # STATUS [WHY]
+    [[ -n "$section_name" ]] || return 0
+    section_lines+=("$(printf '%-8s %4ds  %s' "$1" $((SECONDS - section_started)) \
+        "$section_name${2:+: $2}")")
+    while read -r note; do section_lines+=("               left out: $note"); done <"$section_notes"
+    : >"$section_notes"
+    section_name=""
+}
+section() {
+    close_section passed
+    # This script's own notes: a script it runs that sources this file
+    # writes to them, not to the ones of the script that started this one.
+    if [[ -z "$section_notes" ]]; then
+        section_notes=$(mktemp)
+        export CI_NOTES=$section_notes
+    fi
+    section_name=$1
+    section_started=$SECONDS
+    printf '\n==== %s ====\n' "$section_name"
+}
+skip() {
+    echo "SKIPPED: $section_name: $1"
+    close_section skipped "$1"
+}
+sections_summary() { # STATUS TITLE
+    if (($1 == 0)); then close_section passed; else close_section FAILED; fi
+    [[ -z "$section_notes" ]] || rm -f "$section_notes"
+    printf '\n==== %s ====\n' "$2"
+    printf '%s\n' "${section_lines[@]}"
+}
