@@ -25,20 +25,23 @@ left_out() {
     [[ -z "${CI_NOTES:-}" ]] || echo "$*" >>"$CI_NOTES"
 }
 
-# new_root SUITE TARBALL: a minimal Debian root of SUITE, made afresh from the
+# new_root SUITE TARGET [OPTION...]: a minimal Debian root of SUITE, made
+# afresh by mmdebstrap, with OPTIONs (hooks, say), into TARGET, from the
 # host's own apt sources, in either form, as mmdebstrap takes them; for
 # another release than the host's, with the host's release name changed.
 new_root() {
-    local file sources=() copies
+    local suite=$1 target=$2 file sources=() copies status=0
+    shift 2
     copies=$(mktemp -d)
     for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
         [[ -s "$file" ]] || continue
-        sed "s/\b$host_release\b/$1/g" "$file" >"$copies/${file##*/}"
+        sed "s/\b$host_release\b/$suite/g" "$file" >"$copies/${file##*/}"
         sources+=("$copies/${file##*/}")
     done
-    ((${#sources[@]})) || { echo "FAILED: this host has no apt sources" >&2; return 1; }
-    mmdebstrap --variant=minbase --quiet "$1" "$2" "${sources[@]}"
+    ((${#sources[@]})) || { rm -rf "$copies"; echo "FAILED: this host has no apt sources" >&2; return 1; }
+    mmdebstrap --variant=minbase --quiet "$@" "$suite" "$target" "${sources[@]}" || status=$?
     rm -rf "$copies"
+    return "$status"
 }
 
 # A script's steps, each named and timed: `section NAME` starts one and ends
