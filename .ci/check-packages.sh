@@ -8,7 +8,7 @@
 # (never this machine's own package database).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source .ci/host.sh
+source .ci/lib.sh
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 # Not grep -q after a pipe: its early exit would fail the writer, and so the
@@ -73,9 +73,8 @@ grep -q "^License: Expat" "$work/root/usr/share/doc/helloworld/copyright" || fai
 if cannot_mount; then
     left_out "piuparts: its throw-away root needs mounts, and this process lacks CAP_SYS_ADMIN"
 else
-    suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
-    new_root "$suite" "$work/base.tar.gz"
-    piuparts -b "$work/base.tar.gz" --keep-sources-list -d "$suite" \
+    new_root "$host_release" "$work/base.tar.gz"
+    piuparts -b "$work/base.tar.gz" --keep-sources-list -d "$host_release" \
         --scriptsdir "$PWD/.ci/piuparts" "$deb" >"$work/piuparts.log" 2>&1 ||
         { cat "$work/piuparts.log"; fail "piuparts"; }
     tail -n 2 "$work/piuparts.log"

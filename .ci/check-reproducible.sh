@@ -14,7 +14,7 @@
 # mount, is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source .ci/host.sh
+source .ci/lib.sh
 
 work=$(mktemp -d /var/tmp/helloworld-reproducible.XXXXXX)
 trap 'rm -rf --one-file-system "$work"' EXIT

@@ -3,67 +3,19 @@
 # Debian release it is made for: every command of its sh blocks, in order,
 # from the README of the clone it runs them in; then the whole of CI, from
 # nothing, in one more new root, of the release that is not the host's (the
-# host's own runs CI already). Needs root, and works inside a chroot. An apt-get line runs through
+# host's own runs CI already). Needs root. An apt-get line runs through
 # .ci/install.sh with the same packages, so that a mirror caught mid-sync is
 # handled as CI handles it; every other command runs as written.
+#
+# Each root is mmdebstrap's, kept nowhere (its output is /dev/null): its
+# customize hooks clone HEAD into it and run the commands there, and
+# mmdebstrap mounts what they need and removes it all afterwards. The hook
+# that runs the commands is this script again, as
+#   fresh-machine.sh ROOT RELEASE [COMMAND]
+# which runs COMMAND in ROOT, or else the README's commands, each a section.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source .ci/host.sh
-
-releases=(bookworm trixie)
-host=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
-ci_release=${releases[0]}
-[[ "$ci_release" != "$host" ]] || ci_release=${releases[1]}
-work=$(mktemp -d /var/tmp/helloworld-fresh-machine.XXXXXX)
-
-timings=()
-current=""
-started=$SECONDS
-step() {
-    current=$1
-    started=$SECONDS
-    shift
-    printf '\n---- %s\n' "$current"
-    "$@"
-    timings+=("$(printf '%5ds  %s' $((SECONDS - started)) "$current")")
-    current=""
-}
-finish() {
-    local status=$?
-    unmount_under "$work" || true
-    rm -rf --one-file-system "$work"
-    printf '\n---- fresh machine: seconds a step\n'
-    printf '%s\n' "${timings[@]}"
-    [[ -z "$current" ]] || printf '%5ds  FAILED: %s\n' $((SECONDS - started)) "$current"
-    exit "$status"
-}
-trap finish EXIT
-
-# Mounts made here, and any a run inside left behind, deepest first. Mounted
-# directly rather than in a private mount namespace, which a chroot cannot
-# make (its root is no mount point).
-unmount_under() {
-    awk -v top="$1" 'index($5, top "/") == 1 { print $5 }' /proc/self/mountinfo | sort -r |
-        while read -r point; do umount "$point" 2>/dev/null || umount --lazy "$point"; done
-}
-
-# enter RELEASE ROOT: makes a new root of RELEASE there with a clone of the
-# project's HEAD in /root/helloworld, and mounts what a root needs to be
-# entered.
-enter() {
-    local root=$2
-    new_root "$1" "$work/base.tar"
-    mkdir -p "$root"
-    tar -C "$root" -xf "$work/base.tar"
-    rm "$work/base.tar"
-    cp /etc/resolv.conf "$root/etc/"
-    git clone --quiet "$PWD" "$root/root/helloworld"
-    mount -t proc proc "$root/proc"
-    mount -t sysfs sysfs "$root/sys"
-    mount --rbind /dev "$root/dev"
-    # Unmounting the copies must not unmount the host's /dev/pts and the like.
-    mount --make-rslave "$root/dev"
-}
+source .ci/lib.sh
 
 # inside ROOT COMMAND: runs COMMAND with bash in the project's clone inside
 # ROOT, as root, with a clean environment, as CI and as a run the project's
@@ -93,24 +45,46 @@ translate() {
     echo "$result"
 }
 
-for release in "${releases[@]}"; do
-    root="$work/readme-$release"
-    step "$release: mmdebstrap --variant=minbase, a clone of HEAD" enter "$release" "$root"
+if (($# == 3)); then
+    inside "$1" "$3"
+    exit
+elif (($# == 2)); then
+    trap 'sections_summary $? "fresh machine, $2: seconds a README command"' EXIT
     # The README's commands, a line each: the lines of its sh blocks,
     # without comments and blank lines.
     mapfile -t commands < <(awk '/^```/ { block = ($0 == "```sh"); next }
-        block && !/^[ \t]*(#|$)/' "$root/root/helloworld/README.md")
+        block && !/^[ \t]*(#|$)/' "$1/root/helloworld/README.md")
     ((${#commands[@]})) || { echo "FAILED: no sh block in README.md" >&2; exit 1; }
     for line in "${commands[@]}"; do
         command=$(translate "$line")
-        name="$release: README: $line"
+        name="$2: README: $line"
         [[ "$command" == "$line" ]] || name+="  (run as: $command)"
-        step "$name" inside "$root" "$command"
+        section "$name"
+        inside "$1" "$command"
     done
-    unmount_under "$root"
-    rm -rf --one-file-system "$root"
+    exit
+fi
+
+trap 'sections_summary $? "fresh machine: seconds a step"' EXIT
+releases=(bookworm trixie)
+ci_release=${releases[0]}
+[[ "$ci_release" != "$host_release" ]] || ci_release=${releases[1]}
+# mmdebstrap runs these hooks under sh, which expands $1, the root; they find
+# this clone through the environment. reprotest's disorderfs, in CI, needs
+# /dev/fuse, which mmdebstrap does not put in a root.
+export HELLOWORLD_CLONE=$PWD
+# shellcheck disable=SC2016
+clone='git clone --quiet "$HELLOWORLD_CLONE" "$1/root/helloworld"' \
+    run='"$HELLOWORLD_CLONE/.ci/fresh-machine.sh" "$1"' \
+    fuse='cp -a /dev/fuse "$1/dev/"'
+# mmdebstrap makes its roots in TMPDIR: not /tmp, which may be a small tmpfs.
+export TMPDIR=/var/tmp
+
+for release in "${releases[@]}"; do
+    section "$release: mmdebstrap --variant=minbase, a clone of HEAD, the README's commands"
+    new_root "$release" /dev/null --customize-hook="$clone" --customize-hook="$run $release"
 done
 
-step "$ci_release: a new root for CI" enter "$ci_release" "$work/ci"
-step "$ci_release: CI=true bash .ci/run < /dev/null, from nothing" \
-    inside "$work/ci" "bash .ci/run </dev/null"
+section "$ci_release: mmdebstrap --variant=minbase, a clone of HEAD, then CI=true bash .ci/run < /dev/null, from nothing"
+new_root "$ci_release" /dev/null --customize-hook="$clone" --customize-hook="$fuse" \
+    --customize-hook="$run $ci_release 'bash .ci/run </dev/null'"

@@ -11,6 +11,8 @@
 # everything it downgrades is listed; anywhere else this stops and prints
 # the command that would mend it, and changes nothing.
 set -euo pipefail
+# shellcheck source=.ci/lib.sh
+source "$(dirname "$0")/lib.sh"
 
 if (($#)); then
     packages=("$@")
@@ -92,20 +94,19 @@ fi
 echo "install: the mirror's foreign libraries lag their $arch twins:"
 printf '  %s\n' "${skewed[@]}"
 
-release=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
-printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$release" >"$pin"
+printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$host_release" >"$pin"
 if [[ "${CI:-}" != true ]]; then
     cat >&2 <<EOF
 install: stopped; nothing was changed. To take the base suite's versions,
 downgrading the amd64 twins to them, run as root:
-  printf 'Package: *\\nPin: release n=$release\\nPin-Priority: 1001\\n' >/tmp/pin
+  printf 'Package: *\\nPin: release n=$host_release\\nPin-Priority: 1001\\n' >/tmp/pin
   apt-get install -o Dir::Etc::Preferences=/tmp/pin --allow-downgrades ${foreign[*]}
 EOF
     exit 1
 fi
 
 pinned=(-o "Dir::Etc::Preferences=$pin" --allow-downgrades)
-echo "install: CI=true, so retrying once with $release pinned; this downgrades:"
+echo "install: CI=true, so retrying once with $host_release pinned; this downgrades:"
 apt-get install -s "${pinned[@]}" "${foreign[@]}" 2>/dev/null |
     sed -n 's/^Inst \([^ ]*\) \[\([^]]*\)\] (\([^ ]*\) .*/\1 \2 \3/p' |
     while read -r package old new; do
