@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Runs README.md as a new user would, on a brand-new minimal root of each
-# Debian release it is made for: every command of its sh blocks, in order,
-# from the README of the clone it runs them in; then the whole of CI, from
-# nothing, in one more new root, of the release that is not the host's (the
-# host's own runs CI already). Needs root. An apt-get line runs through
-# .ci/install.sh with the same packages, so that a mirror caught mid-sync is
-# handled as CI handles it; every other command runs as written.
+# Runs the documentation as a new user would, on a brand-new minimal root of
+# each Debian release it is made for: every command of the sh blocks of
+# README.md, then of docs/*.md file by file in C order, all in one root, from
+# the clone it runs them in; then the whole of CI, from nothing, in one more
+# new root, of the release that is not the host's (the host's own runs CI
+# already). Needs root. An apt-get line runs through .ci/install.sh with the
+# same packages, so that a mirror caught mid-sync is handled as CI handles
+# it; every other command runs as written.
 #
 # Each root is mmdebstrap's, kept nowhere (its output is /dev/null): its
 # customize hooks clone HEAD into it and run the commands there, and
 # mmdebstrap mounts what they need and removes it all afterwards. The hook
 # that runs the commands is this script again, as
 #   fresh-machine.sh ROOT RELEASE [COMMAND]
-# which runs COMMAND in ROOT, or else the README's commands, each a section.
+# which runs COMMAND in ROOT, or else the documents' commands, each a section.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
@@ -49,18 +50,24 @@ if (($# == 3)); then
     inside "$1" "$3"
     exit
 elif (($# == 2)); then
-    trap 'sections_summary $? "fresh machine, $2: seconds a README command"' EXIT
-    # The README's commands, a line each: the lines of its sh blocks,
-    # without comments and blank lines.
-    mapfile -t commands < <(awk '/^```/ { block = ($0 == "```sh"); next }
-        block && !/^[ \t]*(#|$)/' "$1/root/helloworld/README.md")
-    ((${#commands[@]})) || { echo "FAILED: no sh block in README.md" >&2; exit 1; }
-    for line in "${commands[@]}"; do
-        command=$(translate "$line")
-        name="$2: README: $line"
-        [[ "$command" == "$line" ]] || name+="  (run as: $command)"
-        section "$name"
-        inside "$1" "$command"
+    trap 'sections_summary $? "fresh machine, $2: seconds a documented command"' EXIT
+    clone=$1/root/helloworld
+    documents=(README.md)
+    mapfile -t -O 1 documents < <(cd "$clone" && printf '%s\n' docs/*.md | LC_ALL=C sort)
+    for document in "${documents[@]}"; do
+        # Its commands, a line each: the lines of its sh blocks, without
+        # comments and blank lines.
+        mapfile -t commands < <(awk '/^```/ { block = ($0 == "```sh"); next }
+            block && !/^[ \t]*(#|$)/' "$clone/$document")
+        [[ "$document" != README.md ]] || ((${#commands[@]})) ||
+            { echo "FAILED: no sh block in README.md" >&2; exit 1; }
+        for line in "${commands[@]}"; do
+            command=$(translate "$line")
+            name="$2: $document: $line"
+            [[ "$command" == "$line" ]] || name+="  (run as: $command)"
+            section "$name"
+            inside "$1" "$command"
+        done
     done
     exit
 fi
@@ -81,7 +88,7 @@ clone='git clone --quiet "$HELLOWORLD_CLONE" "$1/root/helloworld"' \
 export TMPDIR=/var/tmp
 
 for release in "${releases[@]}"; do
-    section "$release: mmdebstrap --variant=minbase, a clone of HEAD, the README's commands"
+    section "$release: mmdebstrap --variant=minbase, a clone of HEAD, the documents' commands"
     new_root "$release" /dev/null --customize-hook="$clone" --customize-hook="$run $release"
 done
 
