@@ -50,7 +50,9 @@ if (($# == 3)); then
     inside "$1" "$3"
     exit
 elif (($# == 2)); then
-    trap 'sections_summary $? "fresh machine, $2: seconds a documented command"' EXIT
+    # Not $2 in the trap: an exit inside a function would see that one's.
+    release=$2
+    trap 'sections_summary $? "fresh machine, $release: seconds a documented command"' EXIT
     clone=$1/root/helloworld
     documents=(README.md)
     mapfile -t -O 1 documents < <(cd "$clone" && printf '%s\n' docs/*.md | LC_ALL=C sort)
