@@ -167,10 +167,14 @@ enum class Verdict { Greeting, Allowed, Refused };
 // program itself does (the greeting) or what its C library does on its behalf.
 Verdict judge(const Call& call)
 {
+    const auto& name = call.name;
+    // msvcrt, as it starts, asks the type of each of the three handles.
+    if (name == "KERNEL32.GetFileType" || name == "ntdll.NtQueryVolumeInformationFile") {
+        return Verdict::Allowed;
+    }
     if (call.streams != std::set<std::string>{"out"}) {
         return Verdict::Refused; // standard input or error, or two streams at once
     }
-    const auto& name = call.name;
     const auto arg = [&](std::size_t i) { return i < call.args.size() ? call.args[i] : ""; };
     // The greeting: glibc's write; musl's writev, whose other part is empty.
     if ((name == "write" || name == "writev") && call.data == greeting && call.result == "10") {
@@ -185,11 +189,9 @@ Verdict judge(const Call& call)
         return Verdict::Allowed;
     }
     // The C library looks at standard output to choose its buffering: glibc
-    // stats it (statx on 32-bit targets), musl asks for a window size, and
-    // msvcrt asks for the handle's type.
+    // stats it (statx on 32-bit targets), musl asks for a window size.
     if (name == "fstat" || name == "fstat64" || name == "newfstatat" || name == "statx" ||
-        (name == "ioctl" && arg(1) == "TIOCGWINSZ") || name == "KERNEL32.GetFileType" ||
-        name == "ntdll.NtQueryVolumeInformationFile") {
+        (name == "ioctl" && arg(1) == "TIOCGWINSZ")) {
         return Verdict::Allowed;
     }
     // The program closes standard output to see a failed write's late error.
