@@ -150,6 +150,13 @@ std::vector<Call> parse_relay(const std::string& text)
             if (!call.name.starts_with("msvcrt.") && handles.contains(call.args[0])) {
                 call.streams.insert(handles.at(call.args[0]));
             }
+            // A duplicate is the same stream under a handle the log does not
+            // show: duplicating a standard handle is judged as a call on it.
+            const bool duplicates =
+                call.name.ends_with(".DuplicateHandle") || call.name == "ntdll.NtDuplicateObject";
+            if (duplicates && call.args.size() > 1 && handles.contains(call.args[1])) {
+                call.streams.insert(handles.at(call.args[1]));
+            }
             // A wait on several handles takes them in an array the log does
             // not show: judged as a wait on all three.
             if (call.name.find("WaitForMultipleObjects") != std::string::npos && !handles.empty()) {
