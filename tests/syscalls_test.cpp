@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -68,12 +69,13 @@ std::vector<std::string> arguments(const std::string& text)
 // every descriptor, in any argument or structure, as "N<path>". A call that
 // another thread interrupts comes as "name(arguments <unfinished ...>" and,
 // later, "<... name resumed>rest": the two are joined into one call.
-std::vector<Call> parse_strace(const std::string& text)
+// standard_input: what -y shows standard input is; the program never names it.
+std::vector<Call> parse_strace(const std::string& text, const std::string& standard_input)
 {
     const std::regex unfinished(R"(^([0-9]+ +)?(.*) <unfinished \.\.\.>$)");
     const std::regex resumed(R"(^([0-9]+ +)?<\.\.\. [a-z0-9_]+ resumed>(.*)$)");
     const std::regex call_format(R"(^(?:[0-9]+ +)?([a-z0-9_]+)\((.*)\) += (.*)$)");
-    const std::regex standard(R"((^|[^0-9])([012])<)");
+    const std::regex descriptor(R"((^|[^0-9])([0-9]+)<([^>]*)>)");
     std::map<std::string, std::string> pending; // by pid
     std::vector<std::string> lines;
     std::istringstream input(text);
@@ -92,6 +94,28 @@ std::vector<Call> parse_strace(const std::string& text)
         lines.push_back(line + ") = ?"); // never resumed: judged all the same
     }
 
+    // Each standard stream by number, and by what -y shows it is: another
+    // descriptor for the same file or pipe (an open of /proc/self/fd/0, say,
+    // which a launcher's own opens hide) names that stream too.
+    const auto descriptors = [&](const std::string& line) {
+        const auto unquoted = std::regex_replace(line, quoted, "\"\"");
+        std::vector<std::pair<std::string, std::string>> result; // number, path
+        for (std::sregex_iterator fd(unquoted.begin(), unquoted.end(), descriptor), end; fd != end;
+             ++fd) {
+            result.emplace_back((*fd)[2], (*fd)[3]);
+        }
+        return result;
+    };
+    const std::map<std::string, std::string> stream_of{{"0", "in"}, {"1", "out"}, {"2", "err"}};
+    std::map<std::string, std::set<std::string>> streams_at{{standard_input, {"in"}}}; // by path
+    for (const auto& line : lines) {
+        for (const auto& [number, path] : descriptors(line)) {
+            if (stream_of.contains(number)) {
+                streams_at[path].insert(stream_of.at(number));
+            }
+        }
+    }
+
     std::vector<Call> calls;
     for (const auto& line : lines) {
         std::smatch match;
@@ -102,10 +126,17 @@ std::vector<Call> parse_strace(const std::string& text)
         for (std::sregex_iterator it(line.begin(), line.end(), quoted), end; it != end; ++it) {
             call.data += (*it)[1];
         }
-        const auto unquoted = std::regex_replace(line, quoted, "\"\"");
-        for (std::sregex_iterator fd(unquoted.begin(), unquoted.end(), standard), end; fd != end;
-             ++fd) {
-            call.streams.insert((*fd)[2] == "0" ? "in" : (*fd)[2] == "1" ? "out" : "err");
+        for (const auto& [number, path] : descriptors(line)) {
+            if (stream_of.contains(number)) {
+                call.streams.insert(stream_of.at(number));
+            } else if (streams_at.contains(path)) {
+                call.streams.insert(streams_at.at(path).begin(), streams_at.at(path).end());
+            }
+        }
+        // io_uring takes its requests, and their descriptors, in shared
+        // memory the trace does not show: judged as naming all three.
+        if (call.name.starts_with("io_uring_")) {
+            call.streams = {"in", "out", "err"};
         }
         calls.push_back(std::move(call));
     }
@@ -143,6 +174,13 @@ std::vector<Call> parse_relay(const std::string& text)
             }
             if (!call.name.starts_with("msvcrt.") && handles.contains(call.args[0])) {
                 call.streams.insert(handles.at(call.args[0]));
+            }
+            // A duplicate is the same stream under a handle the log does not
+            // show: duplicating a standard handle is judged as a call on it.
+            const bool duplicates =
+                call.name.ends_with(".DuplicateHandle") || call.name == "ntdll.NtDuplicateObject";
+            if (duplicates && call.args.size() > 1 && handles.contains(call.args[1])) {
+                call.streams.insert(handles.at(call.args[1]));
             }
             // A wait on several handles takes them in an array the log does
             // not show: judged as a wait on all three.
@@ -279,13 +317,18 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
         }
         return;
     }
-    // All three standard streams open, so that -y names each. Under
-    // qemu-user, the guest's calls reach the host as they are.
-    const auto r = child::run({.tracer = {"strace", "-f", "-qq", "-y", "-o", path}});
+    // All three standard streams open, so that -y names each; standard
+    // input an idle pipe, on which a wait is a real one. Under qemu-user,
+    // the guest's calls reach the host as they are.
+    const auto input = child::make_pipe();
+    struct stat st {};
+    ASSERT_EQ(fstat(input.read.get(), &st), 0);
+    const auto r =
+        child::run({.in = input.read.get(), .tracer = {"strace", "-f", "-qq", "-y", "-o", path}});
     const auto text = child::drain(file.get());
     unlink(path.c_str());
     expect::greeting_only(r);
-    const auto calls = parse_strace(text);
+    const auto calls = parse_strace(text, "pipe:[" + std::to_string(st.st_ino) + "]");
     expect_only_the_greeting(calls);
 
     // Natively, no file is opened but the dynamic loader's; a launcher's
