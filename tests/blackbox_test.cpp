@@ -13,8 +13,8 @@
 #include <fcntl.h>
 #include <locale.h>
 #include <signal.h>
-#include <stdio.h>
 #include <stdlib.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 namespace {
@@ -201,7 +201,7 @@ class Environment : public testing::TestWithParam<EnvironmentRow> {};
 TEST_P(Environment, HasNoEffect)
 {
     if (const char* name = GetParam().locale) {
-        const locale_t locale = newlocale(LC_ALL_MASK, name, nullptr);
+        auto* const locale = newlocale(LC_ALL_MASK, name, nullptr);
         const bool installed = locale != nullptr;
         if (installed) {
             freelocale(locale);

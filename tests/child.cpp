@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iomanip>
+#include <ios>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -20,7 +21,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
