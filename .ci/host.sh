@@ -22,9 +22,10 @@ left_out() {
     [[ -z "${CI_NOTES:-}" ]] || echo "$*" >>"$CI_NOTES"
 }
 
-# new_root SUITE TARBALL: a minimal Debian root of SUITE, made afresh from the
-# host's own apt sources, in either form, as mmdebstrap takes them; for
-# another release than the host's, with the host's release name changed.
+# new_root SUITE TARBALL [OPTION...]: a minimal Debian root of SUITE, made
+# afresh from the host's own apt sources, in either form, as mmdebstrap takes
+# them; for another release than the host's, with the host's release name
+# changed. Options go to mmdebstrap, after (and so over) its own.
 new_root() {
     local host file sources=() copies
     host=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
@@ -35,6 +36,6 @@ new_root() {
         sources+=("$copies/${file##*/}")
     done
     ((${#sources[@]})) || { echo "FAILED: this host has no apt sources" >&2; return 1; }
-    mmdebstrap --variant=minbase --quiet "$1" "$2" "${sources[@]}"
+    mmdebstrap --variant=minbase --quiet "${@:3}" "$1" "$2" "${sources[@]}"
     rm -rf "$copies"
 }

@@ -16,8 +16,8 @@ if (($#)); then
     packages=("$@")
 else
     packages=(cmake make g++ clang clang-format clang-tidy libgtest-dev strace shellcheck git
-        build-essential debhelper lintian piuparts mmdebstrap mandoc man-db musl-tools hyperfine
-        valgrind time reprotest diffoscope-minimal disorderfs faketime locales-all
+        build-essential debhelper lintian piuparts mmdebstrap sbuild autopkgtest uidmap mandoc man-db
+        musl-tools hyperfine valgrind time reprotest diffoscope-minimal disorderfs faketime locales-all
         g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 qemu-user libc6:arm64)
 fi
 arch=$(dpkg --print-architecture)
