@@ -192,7 +192,7 @@ for release in "${releases[@]}"; do
         autopkgtest -U "$dir/sbuild/helloworld_${version}_$arch.changes" -- \
             unshare --release "$release" --arch "$arch" --tarball "$dir/buildd.tar" \
             >"$dir/autopkgtest.log" 2>&1 || { cat "$dir/autopkgtest.log"; fail "autopkgtest on $release"; }
-        sed -n '/^@@@@@@@@@@@@@@@@@@@@ summary$/,$p' "$dir/autopkgtest.log"
+        sed -n '/@@@@@@@@@@@@@@@@@@@@ summary$/,$p' "$dir/autopkgtest.log"
     fi
 
     # dpkg-buildpackage and lintian of this release: this host's own, or in
