@@ -188,10 +188,11 @@ for release in "${releases[@]}"; do
 
         # The tests in debian/tests against the package sbuild built,
         # installed in a new root made from the same tarball (-U: which
-        # holds no package lists).
+        # holds no package lists). Through a pipe: written to a file
+        # directly, its log lost its start to a process under it.
         autopkgtest -U "$dir/sbuild/helloworld_${version}_$arch.changes" -- \
-            unshare --release "$release" --arch "$arch" --tarball "$dir/buildd.tar" \
-            >"$dir/autopkgtest.log" 2>&1 || { cat "$dir/autopkgtest.log"; fail "autopkgtest on $release"; }
+            unshare --release "$release" --arch "$arch" --tarball "$dir/buildd.tar" 2>&1 |
+            cat >"$dir/autopkgtest.log" || { cat "$dir/autopkgtest.log"; fail "autopkgtest on $release"; }
         sed -n '/@@@@@@@@@@@@@@@@@@@@ summary$/,$p' "$dir/autopkgtest.log"
     fi
 
