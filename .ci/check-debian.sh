@@ -207,7 +207,7 @@ for release in "${releases[@]}"; do
     elif [[ -n "$roots" ]]; then
         mkdir "$dir/dpkg"
         new_root "$release" /dev/null --variant=buildd --architectures="$arch,arm64" \
-            --include=lintian,crossbuild-essential-arm64 \
+            --include=lintian,crossbuild-essential-arm64,libc6:arm64 \
             --customize-hook="copy-in $work/source $work/other-release.sh /srv" \
             ${unshare:+"--customize-hook=copy-in $dir/sbuild /srv"} \
             --customize-hook="chroot \"\$1\" bash -euo pipefail /srv/other-release.sh $release $version" \
