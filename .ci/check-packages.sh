@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
 # Checks the manual page, the install rules and the archives that the
 # release, Windows and Linux cross workflows made, and runs the dev build's
-# suite against the program that cmake --install installs; then builds the
-# .deb from a clone of HEAD with dpkg-buildpackage, natively and cross-built
-# for arm64, and checks their fields and lintian; the native one's files,
-# and piuparts installing, running and removing it in a throw-away root
-# (never this machine's own package database).
+# suite against the program that cmake --install installs. The .deb has its
+# own check, .ci/check-debian.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
@@ -45,38 +42,4 @@ for arch in "${linux_arches[@]}"; do
         fail "no linux-$arch tarball holding the program"
 done
 
-# deb ARCH: the .deb built for ARCH, checked; prints its path.
-git clone --quiet . "$work/helloworld"
-deb() {
-    local deb
-    (cd "$work/helloworld" && dpkg-buildpackage -a "$1" -b -us -uc) >"$work/build.log" 2>&1 ||
-        { cat "$work/build.log"; fail "dpkg-buildpackage -a $1"; }
-    deb=$(echo "$work/helloworld_"*"_$1.deb")
-    dpkg-deb -f "$deb" Package Version Architecture Maintainer Section Depends Installed-Size >&2
-    [[ "$(dpkg-deb -f "$deb" Architecture)" == "$1" ]] || fail "the .deb for $1 is not Architecture: $1"
-    dpkg-deb -f "$deb" Depends | has -E '(^|, )libc6( |,|$)' || fail "the $1 .deb's Depends lacks libc6"
-    # Every tag but an overridden one fails; as root, lintian says so on
-    # standard error, and its findings go to standard output.
-    lintian --pedantic -I --tag-display-limit 0 "$deb" 2>/dev/null | tee "$work/lintian" >&2
-    [[ ! -s "$work/lintian" ]] || fail "lintian shows tags on the $1 .deb that no override explains"
-    echo "$deb"
-}
-deb arm64 >/dev/null
-deb=$(deb "$(dpkg --print-architecture)")
-
-dpkg-deb -x "$deb" "$work/root"
-[[ "$("$work/root/usr/bin/helloworld")" == helloworld ]] || fail "helloworld from the package"
-man -l "$work/root/usr/share/man/man1/helloworld.1.gz" | has "write error" || fail "man page"
-zcat "$work/root/usr/share/doc/helloworld/changelog.gz" | has "^helloworld (" || fail "changelog.gz"
-grep -q "^License: Expat" "$work/root/usr/share/doc/helloworld/copyright" || fail "copyright"
-
-if cannot_mount; then
-    left_out "piuparts: its throw-away root needs mounts, and this process lacks CAP_SYS_ADMIN"
-else
-    new_root "$host_release" "$work/base.tar.gz"
-    piuparts -b "$work/base.tar.gz" --keep-sources-list -d "$host_release" \
-        --scriptsdir "$PWD/.ci/piuparts" "$deb" >"$work/piuparts.log" 2>&1 ||
-        { cat "$work/piuparts.log"; fail "piuparts"; }
-    tail -n 2 "$work/piuparts.log"
-fi
 echo "packages: ok"

@@ -17,11 +17,11 @@ source "$(dirname "$0")/lib.sh"
 if (($#)); then
     packages=("$@")
 else
-    packages=(cmake make g++ clang clang-format clang-tidy libclang-rt-dev libgtest-dev strace shellcheck git
-        build-essential debhelper lintian piuparts mmdebstrap mandoc man-db musl-tools hyperfine
-        valgrind time jq reprotest diffoscope-minimal disorderfs faketime locales-all
-        g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 qemu-user libc6:arm64
-        wasi-libc lld libclang-rt-dev-wasm32 wabt nodejs)
+    packages=(cmake make g++ clang clang-format clang-tidy libclang-rt-dev libgtest-dev strace
+        shellcheck git build-essential debhelper lintian piuparts mmdebstrap sbuild autopkgtest
+        uidmap mandoc man-db musl-tools hyperfine valgrind time jq reprotest diffoscope-minimal
+        disorderfs faketime locales-all g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
+        wine32:i386 qemu-user libc6:arm64 wasi-libc lld libclang-rt-dev-wasm32 wabt nodejs)
 fi
 arch=$(dpkg --print-architecture)
 
