@@ -35,18 +35,17 @@ fi
 
 reprotest --variations="$variations" --store-dir="$work/deb" "$work/source"
 
-# One line: reprotest takes no line break among its patterns.
-artefacts="build/release/helloworld build/release/*.tar.gz"
-for preset in windows-x86 windows-x64; do
-    artefacts+=" build/$preset/helloworld.exe build/$preset/*.zip"
+# The workflows whose artefacts are compared: the executable, the archive
+# and the manual page each leaves in its build directory. One line:
+# reprotest takes no line break among its patterns.
+presets=(release windows-x86 windows-x64 wasi)
+artefacts=""
+for build in "${presets[@]/#/build/}" "${linux_arches[@]/#/build/linux-}"; do
+    artefacts+=" $build/helloworld*"
 done
-for arch in "${linux_arches[@]}"; do
-    artefacts+=" build/linux-$arch/helloworld build/linux-$arch/*.tar.gz"
-done
-artefacts+=" build/wasi/helloworld.wasm build/wasi/*.tar.gz"
 reprotest --variations="$variations" --store-dir="$work/cmake" \
     -c "set -e
-        for preset in release windows-x86 windows-x64 wasi; do
+        for preset in ${presets[*]}; do
             cmake --workflow --preset \$preset >/dev/null
         done
         for arch in ${linux_arches[*]}; do

@@ -309,7 +309,7 @@ TEST_P(WriteFailure, IsReportedWithStatus1)
         // Five bytes fit; the limit holds for a file on standard error too,
         // so that one is a pipe.
         options.out = child::capture;
-        options.tracer = {"prlimit", "--fsize=5", "--"};
+        options.wrapper = {"prlimit", "--fsize=5", "--"};
         err = child::make_pipe();
         options.err = err.write.get();
         break;

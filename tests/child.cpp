@@ -182,7 +182,7 @@ std::vector<std::string> launcher()
 
 Result run(const Options& options)
 {
-    std::vector<std::string> line = options.tracer;
+    std::vector<std::string> line = options.wrapper;
     std::ranges::copy(launcher(), std::back_inserter(line));
     line.push_back(program());
     line.insert(line.end(), options.args.begin(), options.args.end());

@@ -25,7 +25,7 @@ struct Options {
     int err = capture;
     int cwd = -1;                       // a directory descriptor to start in
     std::vector<int> ignored_signals{}; // of SIGPIPE and SIGXFSZ; others keep the default
-    std::vector<std::string> tracer{};  // a command to put in front of it all
+    std::vector<std::string> wrapper{}; // a command it runs under: strace, prlimit, env
 };
 
 struct Result {
@@ -40,7 +40,7 @@ struct Result {
 };
 
 Result run(const Options& options);
-// Runs another command the same way; options.args and options.tracer unused.
+// Runs another command the same way; options.args and options.wrapper unused.
 Result run_command(std::vector<std::string> args, const Options& options = {});
 
 std::string program();

@@ -270,7 +270,7 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
         // prefix are up and their own calls stay out of the log. The files
         // Wine itself opens are not the program's and are not judged here.
         expect::greeting_only(child::run({}));
-        const auto r = child::run({.tracer = {"env", "WINEDEBUG=+relay"}});
+        const auto r = child::run({.wrapper = {"env", "WINEDEBUG=+relay"}});
         EXPECT_EQ(expect::ended(r), "exit 0");
         EXPECT_EQ(r.out, greeting);
         // The log is on standard error, with anything the program writes
@@ -285,7 +285,7 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
         // The host logs the module's calls that name a descriptor; with no
         // directory given to the module, a path_* call is a file it tries
         // to open.
-        const auto r = child::run({.tracer = {"env", "HELLOWORLD_WASI_TRACE=" + path}});
+        const auto r = child::run({.wrapper = {"env", "HELLOWORLD_WASI_TRACE=" + path}});
         unlink(path.c_str());
         expect::greeting_only(r);
         const auto calls = parse_wasi(child::drain(file.get()));
@@ -302,7 +302,7 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     struct stat st {};
     ASSERT_EQ(fstat(input.read.get(), &st), 0);
     const auto r =
-        child::run({.in = input.read.get(), .tracer = {"strace", "-f", "-qq", "-y", "-o", path}});
+        child::run({.in = input.read.get(), .wrapper = {"strace", "-f", "-qq", "-y", "-o", path}});
     const auto text = child::drain(file.get());
     unlink(path.c_str());
     expect::greeting_only(r);
