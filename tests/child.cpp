@@ -66,6 +66,12 @@ std::vector<std::string> environment(const Options& options)
     const bool launched = !launcher().empty();
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string e = *entry;
+        // A library preloaded into the suite (faketime, under reprotest) is
+        // not the program's: its own files would be in the trace, and take
+        // a standard descriptor the case left closed.
+        if (e.starts_with("LD_PRELOAD=")) {
+            continue;
+        }
         const bool for_launcher =
             launched && (e.starts_with("WINE") || e.starts_with("HOME=") || e.starts_with("PATH="));
         if (!options.env || for_launcher) {
