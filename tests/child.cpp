@@ -119,7 +119,7 @@ std::optional<std::string> read_back(const Fd& file)
 // What a descriptor the caller hands over shares with the program.
 std::string shared_state(int fd)
 {
-    struct stat st {};
+    struct stat st = {};
     check(fstat(fd, &st), "fstat");
     std::ostringstream state;
     state << std::hex << "status flags 0x" << check(fcntl(fd, F_GETFL), "F_GETFL") << ", mode 0"

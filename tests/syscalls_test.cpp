@@ -299,7 +299,7 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     // input an idle pipe, on which a wait is a real one. Under qemu-user,
     // the guest's calls reach the host as they are.
     const auto input = child::make_pipe();
-    struct stat st {};
+    struct stat st = {};
     ASSERT_EQ(fstat(input.read.get(), &st), 0);
     const auto r =
         child::run({.in = input.read.get(), .wrapper = {"strace", "-f", "-qq", "-y", "-o", path}});
