@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <regex>
@@ -29,7 +30,7 @@ using expect::greeting;
 
 struct Call {
     std::string line{};              // as traced
-    std::string name{};              // strace's, DLL.Function in the relay log, or wasi.function
+    std::string name{};              // strace's or WASI's, or DLL.Function in the relay log
     std::vector<std::string> args{}; // the relay log's, which are plain numbers
     std::set<std::string> streams{}; // the standard streams it names: "in", "out", "err"
     std::string data{};              // the bytes or path a strace line shows, quoted strings joined
@@ -39,9 +40,10 @@ struct Call {
 const std::regex quoted(R"re("((?:[^"\\]|\\.)*)")re");
 
 // strace -f -qq -y lines: "[pid] name(arguments) = result", where -y shows
-// every descriptor, in any argument or structure, as "N<path>". A call that
-// another thread interrupts comes as "name(arguments <unfinished ...>" and,
-// later, "<... name resumed>rest": the two are joined into one call.
+// every descriptor, in any argument or structure, as "N<path>"; the WASI
+// host (tests/wasi-host.mjs) logs the module's calls in the same form. A
+// call that another thread interrupts comes as "name(arguments <unfinished
+// ...>" and, later, "<... name resumed>rest": the two are joined into one.
 // standard_input: what -y shows standard input is; the program never names it.
 std::vector<Call> parse_strace(const std::string& text, const std::string& standard_input)
 {
@@ -170,32 +172,6 @@ std::vector<Call> parse_relay(const std::string& text)
     return calls;
 }
 
-// The WASI host's log (tests/wasi-host.mjs): "name(fd) = errno" for every
-// call that names a descriptor, "fd_write(fd, "bytes") = errno", and
-// "poll_oneoff(fd_read fd) = errno" for each descriptor a poll waits on.
-std::vector<Call> parse_wasi(const std::string& text)
-{
-    const std::regex call_format(
-        R"re(^(\w+)\((?:fd_read |fd_write )?([0-9]+)(?:, "(.*)")?\) = ([0-9]+)$)re");
-    const char* const stream_of[] = {"in", "out", "err"};
-    std::vector<Call> calls;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch match;
-        EXPECT_TRUE(std::regex_match(line, match, call_format)) << "not a traced call: " << line;
-        if (match.empty()) {
-            continue;
-        }
-        Call call{
-            .line = line, .name = "wasi." + match[1].str(), .data = match[3], .result = match[4]};
-        if (const auto fd = std::stoul(match[2]); fd < 3) {
-            call.streams.insert(stream_of[fd]);
-        }
-        calls.push_back(std::move(call));
-    }
-    return calls;
-}
-
 enum class Verdict { Greeting, Allowed, Refused };
 
 // The one list of what may touch a standard stream. Each entry is what the
@@ -213,12 +189,10 @@ Verdict judge(const Call& call)
         return Verdict::Refused; // standard input or error, or two streams at once
     }
     const auto arg = [&](std::size_t i) { return i < call.args.size() ? call.args[i] : ""; };
-    // The greeting: glibc's write; musl's writev, whose other part is empty.
-    if ((name == "write" || name == "writev") && call.data == greeting && call.result == "10") {
-        return Verdict::Greeting;
-    }
-    // wasi-libc's fd_write, whose result is an error number.
-    if (name == "wasi.fd_write" && call.data == greeting && call.result == "0") {
+    // The greeting: glibc's write; musl's writev and wasi-libc's fd_write,
+    // whose other part is empty.
+    if ((name == "write" || name == "writev" || name == "fd_write") && call.data == greeting &&
+        call.result == "10") {
         return Verdict::Greeting;
     }
     // Under Wine, msvcrt's WriteFile of the ten bytes, and in it ntdll's
@@ -234,12 +208,12 @@ Verdict judge(const Call& call)
     // wasi-libc for the descriptor's type.
     if (name == "fstat" || name == "fstat64" || name == "newfstatat" || name == "statx" ||
         (name == "ioctl" && call.line.find("TIOCGWINSZ") != std::string::npos) ||
-        name == "wasi.fd_fdstat_get") {
+        name == "fd_fdstat_get") {
         return Verdict::Allowed;
     }
     // The program closes standard output to see a failed write's late error.
-    if (name == "close" || name == "KERNEL32.CloseHandle" || name == "ntdll.NtClose" ||
-        name == "wasi.fd_close") {
+    if (name == "close" || name == "fd_close" || name == "KERNEL32.CloseHandle" ||
+        name == "ntdll.NtClose") {
         return Verdict::Allowed;
     }
     return Verdict::Refused;
@@ -281,45 +255,40 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     std::string path = child::temp_template("trace");
     const child::Fd file(mkostemp(path.data(), O_CLOEXEC));
     ASSERT_GE(file.get(), 0);
-    if (expect::wasi_build()) {
-        // The host logs the module's calls that name a descriptor; with no
-        // directory given to the module, a path_* call is a file it tries
-        // to open.
-        const auto r = child::run({.wrapper = {"env", "HELLOWORLD_WASI_TRACE=" + path}});
-        unlink(path.c_str());
-        expect::greeting_only(r);
-        const auto calls = parse_wasi(child::drain(file.get()));
-        expect_only_the_greeting(calls);
-        for (const auto& call : calls) {
-            EXPECT_FALSE(call.name.starts_with("wasi.path_")) << "opens a file: " << call.line;
-        }
-        return;
-    }
     // All three standard streams open, so that -y names each; standard
     // input an idle pipe, on which a wait is a real one. Under qemu-user,
-    // the guest's calls reach the host as they are.
+    // the guest's calls reach the host as they are; the WASI host logs the
+    // module's own.
     const auto input = child::make_pipe();
     struct stat st = {};
     ASSERT_EQ(fstat(input.read.get(), &st), 0);
-    const auto r =
-        child::run({.in = input.read.get(), .wrapper = {"strace", "-f", "-qq", "-y", "-o", path}});
+    const auto wrapper = expect::wasi_build()
+                             ? std::vector<std::string>{"env", "HELLOWORLD_WASI_TRACE=" + path}
+                             : std::vector<std::string>{"strace", "-f", "-qq", "-y", "-o", path};
+    const auto r = child::run({.in = input.read.get(), .wrapper = wrapper});
     const auto text = child::drain(file.get());
     unlink(path.c_str());
     expect::greeting_only(r);
     const auto calls = parse_strace(text, "pipe:[" + std::to_string(st.st_ino) + "]");
     expect_only_the_greeting(calls);
-
-    // Natively, no file is opened but the dynamic loader's; a launcher's
-    // files are its own.
-    if (!child::launcher().empty()) {
-        return;
+    if (expect::wasi_build()) {
+        EXPECT_EQ(calls.size(), static_cast<std::size_t>(std::ranges::count(text, '\n')))
+            << "unreadable lines:\n"
+            << text;
     }
+
+    // No file is opened but the dynamic loader's; a launcher's files are its
+    // own. The WASI module has no directory to open a file in: any path_*
+    // call is one it tries to open.
     const std::regex loader_file(R"(/etc/ld\.so\.cache|.*\.so(\.[0-9]+)*)");
     const std::set<std::string> opens{"open", "openat", "openat2", "creat"};
     for (const auto& call : calls) {
         // The path is the one quoted string of these calls.
-        EXPECT_TRUE(!opens.contains(call.name) || std::regex_match(call.data, loader_file))
-            << "opens a file: " << call.line;
+        const bool opens_a_file = expect::wasi_build()
+                                      ? call.name.starts_with("path_")
+                                      : child::launcher().empty() && opens.contains(call.name) &&
+                                            !std::regex_match(call.data, loader_file);
+        EXPECT_FALSE(opens_a_file) << "opens a file: " << call.line;
     }
 }
 

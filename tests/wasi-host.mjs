@@ -5,10 +5,12 @@
 // would land on the module's standard error, hence --no-warnings.
 //
 // HELLOWORLD_WASI_TRACE=FILE: appends to FILE a line for every call the
-// module makes that names a descriptor, as the suite's trace case reads it:
-//   name(fd) = errno                      every fd_*, path_* and sock_* call
-//   fd_write(fd, "bytes") = errno         the bytes asked to be written, as JSON
-//   poll_oneoff(fd_read fd) = errno       each subscription that waits on one
+// module makes that names a descriptor, in the form of strace -y, which the
+// suite's trace case reads; each descriptor is shown as "N<fd N>":
+//   name(N<fd N>) = 0                     every fd_*, path_* and sock_* call
+//   fd_write(N<fd N>, "bytes") = written  the bytes asked to be written, as JSON
+//   poll_oneoff(fd_read N<fd N>) = 0      each subscription that waits on one
+// A call that fails shows "= -1 (errno E)", E being WASI's error number.
 import { closeSync, openSync, readFileSync, writeSync } from 'node:fs';
 import { WASI } from 'node:wasi';
 // The global process, not node:process's named exports: importing those
@@ -24,6 +26,7 @@ let memory; // the module's, once it is instantiated
 const view = () => new DataView(memory.buffer);
 
 // What a call names: its descriptor, and for fd_write the bytes its iovecs hold.
+const fd = (n) => `${n}<fd ${n}>`;
 function described(name, params) {
   if (name === 'poll_oneoff') {
     // 48-byte subscriptions: the event type at 8; for fd_read (1) and fd_write (2),
@@ -34,22 +37,22 @@ function described(name, params) {
       const at = subscriptions + 48 * i;
       const type = view().getUint8(at + 8);
       if (type === 1 || type === 2) {
-        waits.push(`${type === 1 ? 'fd_read' : 'fd_write'} ${view().getUint32(at + 16, true)}`);
+        waits.push(`${type === 1 ? 'fd_read' : 'fd_write'} ${fd(view().getUint32(at + 16, true))}`);
       }
     }
     return waits;
   }
   if (name === 'fd_write') {
-    const [fd, iovs, count] = params;
+    const [n, iovs, count] = params;
     let bytes = '';
     for (let i = 0; i < count; ++i) {
       const buffer = view().getUint32(iovs + 8 * i, true);
       const length = view().getUint32(iovs + 8 * i + 4, true);
       bytes += Buffer.from(memory.buffer, buffer, length).toString('latin1');
     }
-    return [`${fd}, ${JSON.stringify(bytes)}`];
+    return [`${fd(n)}, ${JSON.stringify(bytes)}`];
   }
-  return /^(fd|path|sock)_/.test(name) ? [`${params[0]}`] : [];
+  return /^(fd|path|sock)_/.test(name) ? [fd(params[0])] : [];
 }
 
 let imports = { wasi_snapshot_preview1: wasi.wasiImport };
@@ -60,8 +63,9 @@ if (tracePath) {
     traced[name] = (...params) => {
       const lines = described(name, params);
       const result = call(...params); // proc_exit throws, and names no descriptor
+      const written = name === 'fd_write' ? view().getUint32(params[3], true) : 0;
       for (const line of lines) {
-        writeSync(trace, `${name}(${line}) = ${result}\n`);
+        writeSync(trace, `${name}(${line}) = ${result === 0 ? written : `-1 (errno ${result})`}\n`);
       }
       return result;
     };
