@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Runs the documentation as a new user would, on a brand-new minimal root of
 # each Debian release it is made for: every command of the sh blocks of
-# README.md, then of docs/*.md file by file in C order, all in one root, from
-# the clone it runs them in; then the whole of CI, from nothing, in one more
-# new root, of the release that is not the host's (the host's own runs CI
-# already). Needs root. An apt-get line runs through .ci/install.sh with the
-# same packages, so that a mirror caught mid-sync is handled as CI handles
-# it; every other command runs as written.
+# README.md, then of docs/*.md file by file in C order, from the clone it
+# runs them in. In the root of the release that is not the host's (the host
+# runs CI on its own), the whole of CI runs first, from nothing, and the
+# documents' commands after it, in a fresh clone. Needs root. An apt-get
+# line runs through .ci/install.sh with the same packages, so that a mirror
+# caught mid-sync is handled as CI handles it; every other command runs as
+# written.
 #
 # Each root is mmdebstrap's, kept nowhere (its output is /dev/null): its
 # customize hooks clone HEAD into it and run the commands there, and
 # mmdebstrap mounts what they need and removes it all afterwards. The hook
 # that runs the commands is this script again, as
-#   fresh-machine.sh ROOT RELEASE [COMMAND]
-# which runs COMMAND in ROOT, or else the documents' commands, each a section.
+#   fresh-machine.sh ROOT RELEASE [ci]
+# which runs, each as a section, CI (given ci), then the documents' commands.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
@@ -46,13 +47,17 @@ translate() {
     echo "$result"
 }
 
-if (($# == 3)); then
-    inside "$1" "$3"
-    exit
-elif (($# == 2)); then
+if (($# >= 2)); then
     # Not $2 in the trap: an exit inside a function would see that one's.
     release=$2
-    trap 'sections_summary $? "fresh machine, $release: seconds a documented command"' EXIT
+    trap 'sections_summary $? "fresh machine, $release: seconds a step"' EXIT
+    if [[ "${3:-}" == ci ]]; then
+        section "$release: CI=true bash .ci/run < /dev/null, from nothing"
+        inside "$1" 'bash .ci/run </dev/null'
+        # The documents' commands in a fresh clone, as a user starts.
+        rm -rf "$1/root/helloworld"
+        git clone --quiet . "$1/root/helloworld"
+    fi
     clone=$1/root/helloworld
     documents=(README.md)
     mapfile -t -O 1 documents < <(cd "$clone" && printf '%s\n' docs/*.md | LC_ALL=C sort)
@@ -74,7 +79,7 @@ elif (($# == 2)); then
     exit
 fi
 
-trap 'sections_summary $? "fresh machine: seconds a step"' EXIT
+trap 'sections_summary $? "fresh machine: seconds a root"' EXIT
 releases=(bookworm trixie)
 ci_release=${releases[0]}
 [[ "$ci_release" != "$host_release" ]] || ci_release=${releases[1]}
@@ -90,10 +95,12 @@ clone='git clone --quiet "$HELLOWORLD_CLONE" "$1/root/helloworld"' \
 export TMPDIR=/var/tmp
 
 for release in "${releases[@]}"; do
-    section "$release: mmdebstrap --variant=minbase, a clone of HEAD, the documents' commands"
-    new_root "$release" /dev/null --customize-hook="$clone" --customize-hook="$run $release"
+    if [[ "$release" == "$ci_release" ]]; then
+        section "$release: mmdebstrap --variant=minbase, a clone of HEAD, CI from nothing, then the documents' commands"
+        new_root "$release" /dev/null --customize-hook="$clone" --customize-hook="$fuse" \
+            --customize-hook="$run $release ci"
+    else
+        section "$release: mmdebstrap --variant=minbase, a clone of HEAD, the documents' commands"
+        new_root "$release" /dev/null --customize-hook="$clone" --customize-hook="$run $release"
+    fi
 done
-
-section "$ci_release: mmdebstrap --variant=minbase, a clone of HEAD, then CI=true bash .ci/run < /dev/null, from nothing"
-new_root "$ci_release" /dev/null --customize-hook="$clone" --customize-hook="$fuse" \
-    --customize-hook="$run $ci_release 'bash .ci/run </dev/null'"
