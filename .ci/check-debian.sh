@@ -3,13 +3,14 @@
 # does. On this host, from a clone of HEAD: the source package and the .deb
 # with dpkg-buildpackage, which runs the suite, and again with nocheck, which
 # must give the same .deb; the arm64 .deb, cross-built. Then for Debian 12
-# and 13 in turn: sbuild in a clean root that holds only Build-Depends, from
-# an mmdebstrap tarball, natively and for arm64; each .deb compared with
-# dpkg-buildpackage's of that release (this host's, or in a new root of the
-# other release); the autopkgtest against the installed package, with the
-# unshare backend; lintian on the .changes files (source and binary), with
-# that release's lintian; piuparts installing, removing and purging it. A
-# part whose root cannot be made here is left out, saying why.
+# and 13, alongside each other: sbuild in a clean root that holds only
+# Build-Depends, from an mmdebstrap tarball, natively and for arm64; each
+# .deb compared with dpkg-buildpackage's of that release (this host's, or in
+# a new root of the other release); the autopkgtest against the installed
+# package, with the unshare backend; lintian on the .changes files (source
+# and binary), with that release's lintian; piuparts installing, removing
+# and purging it. A part whose root cannot be made here is left out, saying
+# why.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
@@ -18,7 +19,6 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 # Not grep -q after a pipe: its early exit would fail the writer.
 has() { grep "$@" >/dev/null; }
 
-releases=(bookworm trixie)
 host=$host_release
 arch=$(dpkg --print-architecture)
 version=$(dpkg-parsechangelog -S Version)
@@ -48,6 +48,7 @@ give_ids() {
 }
 finish() {
     local status=$? file
+    collect_all || true
     for file in "${ids_given[@]}"; do
         if [[ -e "$work/${file##*/}" ]]; then cp -a "$work/${file##*/}" "$file"; else rm -f "$file"; fi
     done
@@ -156,10 +157,11 @@ other_release() {
     echo 'other_release "$@"'
 } >"$work/other-release.sh"
 
-for release in "${releases[@]}"; do
-    dir=$work/$release
+# check_release RELEASE: sbuild, autopkgtest, dpkg-buildpackage, lintian and
+# piuparts of RELEASE, in roots of its own under $work/RELEASE.
+check_release() {
+    local release=$1 dir=$work/$1 build options deb
     mkdir -p "$dir"
-    echo "---- $release"
     if [[ -n "$roots" ]]; then
         # Debian 12's sbuild needs apt-utils in a Debian 13 root.
         new_root "$release" "$dir/buildd.tar" --variant=buildd --include=apt-utils
@@ -230,5 +232,13 @@ for release in "${releases[@]}"; do
             >"$dir/piuparts.log" 2>&1 || { cat "$dir/piuparts.log"; fail "piuparts on $release"; }
         tail -n 2 "$dir/piuparts.log"
     fi
+}
+# The releases alongside each other, each one's output kept apart.
+for release in "${debian_releases[@]}"; do
+    background "$release" check_release "$release"
+done
+for release in "${debian_releases[@]}"; do
+    echo "---- $release"
+    collect "$release"
 done
 echo "Debian packages: ok"

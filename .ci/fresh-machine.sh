@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
-# Runs the documentation as a new user would, on a brand-new minimal root of
-# each Debian release it is made for: every command of the sh blocks of
-# README.md, then of docs/*.md file by file in C order, from the clone it
-# runs them in. In the root of the release that is not the host's (the host
-# runs CI on its own), the whole of CI runs first, from nothing, and the
-# documents' commands after it, in a fresh clone. Needs root. An apt-get
-# line runs through .ci/install.sh with the same packages, so that a mirror
-# caught mid-sync is handled as CI handles it; every other command runs as
-# written.
+# .ci/fresh-machine.sh RELEASE: runs the documentation as a new user would,
+# on a brand-new minimal root of RELEASE, one of the Debian releases the
+# project is made for: every command of the sh blocks of README.md, then of
+# docs/*.md file by file in C order, from the clone it runs them in. On a
+# release that is not the host's (the host runs CI on its own), the whole of
+# CI runs first, from nothing, and the documents' commands after it, in a
+# fresh clone. Needs root. An apt-get line runs through .ci/install.sh with
+# the same packages, so that a mirror caught mid-sync is handled as CI
+# handles it; every other command runs as written.
 #
-# Each root is mmdebstrap's, kept nowhere (its output is /dev/null): its
+# The root is mmdebstrap's, kept nowhere (its output is /dev/null): its
 # customize hooks clone HEAD into it and run the commands there, and
 # mmdebstrap mounts what they need and removes it all afterwards. The hook
 # that runs the commands is this script again, as
-#   fresh-machine.sh ROOT RELEASE [ci]
-# which runs, each as a section, CI (given ci), then the documents' commands.
+#   fresh-machine.sh RELEASE ROOT
+# which runs, each as a section, CI (on another release than the host's),
+# then the documents' commands.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
@@ -47,18 +48,18 @@ translate() {
     echo "$result"
 }
 
-if (($# >= 2)); then
-    # Not $2 in the trap: an exit inside a function would see that one's.
-    release=$2
+release=$1
+if (($# == 2)); then
+    root=$2
     trap 'sections_summary $? "fresh machine, $release: seconds a step"' EXIT
-    if [[ "${3:-}" == ci ]]; then
+    if [[ "$release" != "$host_release" ]]; then
         section "$release: CI=true bash .ci/run < /dev/null, from nothing"
-        inside "$1" 'bash .ci/run </dev/null'
+        inside "$root" 'bash .ci/run </dev/null'
         # The documents' commands in a fresh clone, as a user starts.
-        rm -rf "$1/root/helloworld"
-        git clone --quiet . "$1/root/helloworld"
+        rm -rf "$root/root/helloworld"
+        git clone --quiet . "$root/root/helloworld"
     fi
-    clone=$1/root/helloworld
+    clone=$root/root/helloworld
     documents=(README.md)
     mapfile -t -O 1 documents < <(cd "$clone" && printf '%s\n' docs/*.md | LC_ALL=C sort)
     for document in "${documents[@]}"; do
@@ -70,37 +71,24 @@ if (($# >= 2)); then
             { echo "FAILED: no sh block in README.md" >&2; exit 1; }
         for line in "${commands[@]}"; do
             command=$(translate "$line")
-            name="$2: $document: $line"
+            name="$release: $document: $line"
             [[ "$command" == "$line" ]] || name+="  (run as: $command)"
             section "$name"
-            inside "$1" "$command"
+            inside "$root" "$command"
         done
     done
     exit
 fi
 
-trap 'sections_summary $? "fresh machine: seconds a root"' EXIT
-releases=(bookworm trixie)
-ci_release=${releases[0]}
-[[ "$ci_release" != "$host_release" ]] || ci_release=${releases[1]}
 # mmdebstrap runs these hooks under sh, which expands $1, the root; they find
 # this clone through the environment. reprotest's disorderfs, in CI, needs
 # /dev/fuse, which mmdebstrap does not put in a root.
 export HELLOWORLD_CLONE=$PWD
-# shellcheck disable=SC2016
-clone='git clone --quiet "$HELLOWORLD_CLONE" "$1/root/helloworld"' \
-    run='"$HELLOWORLD_CLONE/.ci/fresh-machine.sh" "$1"' \
-    fuse='cp -a /dev/fuse "$1/dev/"'
 # mmdebstrap makes its roots in TMPDIR: not /tmp, which may be a small tmpfs.
 export TMPDIR=/var/tmp
-
-for release in "${releases[@]}"; do
-    if [[ "$release" == "$ci_release" ]]; then
-        section "$release: mmdebstrap --variant=minbase, a clone of HEAD, CI from nothing, then the documents' commands"
-        new_root "$release" /dev/null --customize-hook="$clone" --customize-hook="$fuse" \
-            --customize-hook="$run $release ci"
-    else
-        section "$release: mmdebstrap --variant=minbase, a clone of HEAD, the documents' commands"
-        new_root "$release" /dev/null --customize-hook="$clone" --customize-hook="$run $release"
-    fi
-done
+echo "$release: mmdebstrap --variant=minbase, a clone of HEAD, then the commands"
+# shellcheck disable=SC2016
+new_root "$release" /dev/null \
+    --customize-hook='git clone --quiet "$HELLOWORLD_CLONE" "$1/root/helloworld"' \
+    --customize-hook='cp -a /dev/fuse "$1/dev/"' \
+    --customize-hook="\"\$HELLOWORLD_CLONE/.ci/fresh-machine.sh\" $release \"\$1\""
