@@ -48,7 +48,9 @@ translate() {
     echo "$result"
 }
 
-release=$1
+release=${1:-}
+[[ " ${debian_releases[*]} " == *" $release "* ]] ||
+    { echo "usage: $0 RELEASE, one of: ${debian_releases[*]}" >&2; exit 2; }
 if (($# == 2)); then
     root=$2
     trap 'sections_summary $? "fresh machine, $release: seconds a step"' EXIT
@@ -56,7 +58,7 @@ if (($# == 2)); then
         section "$release: CI=true bash .ci/run < /dev/null, from nothing"
         inside "$root" 'bash .ci/run </dev/null'
         # The documents' commands in a fresh clone, as a user starts.
-        rm -rf "$root/root/helloworld"
+        rm -rf --one-file-system "$root/root/helloworld"
         git clone --quiet . "$root/root/helloworld"
     fi
     clone=$root/root/helloworld
@@ -88,7 +90,8 @@ export HELLOWORLD_CLONE=$PWD
 export TMPDIR=/var/tmp
 echo "$release: mmdebstrap --variant=minbase, a clone of HEAD, then the commands"
 # shellcheck disable=SC2016
-new_root "$release" /dev/null \
-    --customize-hook='git clone --quiet "$HELLOWORLD_CLONE" "$1/root/helloworld"' \
-    --customize-hook='cp -a /dev/fuse "$1/dev/"' \
+hooks=(--customize-hook='git clone --quiet "$HELLOWORLD_CLONE" "$1/root/helloworld"')
+# shellcheck disable=SC2016
+[[ "$release" == "$host_release" ]] || hooks+=(--customize-hook='cp -a /dev/fuse "$1/dev/"')
+new_root "$release" /dev/null "${hooks[@]}" \
     --customize-hook="\"\$HELLOWORLD_CLONE/.ci/fresh-machine.sh\" $release \"\$1\""

@@ -4,13 +4,12 @@
 # host may do, decided narrowly; how a check says what it had to leave out;
 # a brand-new Debian root; checks run alongside each other; and sections.
 
+# Debian 12 and 13, each checked in brand-new roots of its own.
 # shellcheck disable=SC2034 # used by the scripts that source this one
-{
-    # Debian 12 and 13, each checked in brand-new roots of its own.
-    debian_releases=(bookworm trixie)
-    # Debian's release architectures besides amd64, each cross-built and tested.
-    linux_arches=(arm64 armel armhf i386 mips64el mipsel ppc64el riscv64 s390x)
-}
+debian_releases=(bookworm trixie)
+# Debian's release architectures besides amd64, each cross-built and tested.
+# shellcheck disable=SC2034
+linux_arches=(arm64 armel armhf i386 mips64el mipsel ppc64el riscv64 s390x)
 
 # The host's Debian release, by the codename its apt sources use.
 host_release=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
@@ -49,31 +48,37 @@ new_root() {
     return "$status"
 }
 
-# Checks that run alongside others, where their roots spend most of their
-# time installing packages rather than on this machine's cores:
-# `background NAME COMMAND...` starts one, its output kept; `collect NAME`
-# waits for it, then prints that output and returns its status;
-# `collect_all`, from an EXIT trap, collects every one not yet collected, so
-# that none is cut short or left unread.
+# Checks that run alongside others, so that one's package installs overlap
+# another's builds: `background NAME COMMAND...` starts one, its
+# output kept; `collect NAME` waits for it, then prints that output under
+# its name and returns its status; `collect_all`, from an EXIT trap,
+# collects every one not yet collected, in the order they were started, so
+# that none is cut short (its roots are mmdebstrap's to clean up) or left
+# unread.
 declare -A background_pids=()
+background_names=()
 background_logs=""
 background() {
     local name=$1
     shift
-    [[ -n "$background_logs" ]] || background_logs=$(mktemp -d)
+    [[ -n "$background_logs" ]] || background_logs=$(mktemp -d /var/tmp/helloworld-logs.XXXXXX)
     "$@" >"$background_logs/$name" 2>&1 </dev/null &
     background_pids[$name]=$!
+    background_names+=("$name")
 }
 collect() {
     local status=0
     wait "${background_pids[$1]}" || status=$?
     unset "background_pids[$1]"
+    echo "---- $1 (status $status):"
     cat "$background_logs/$1"
     return "$status"
 }
 collect_all() {
     local name status=0
-    for name in "${!background_pids[@]}"; do collect "$name" || status=1; done
+    for name in "${background_names[@]}"; do
+        [[ -z "${background_pids[$name]:-}" ]] || collect "$name" || status=1
+    done
     [[ -z "$background_logs" ]] || rm -rf "$background_logs"
     return "$status"
 }

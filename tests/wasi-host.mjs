@@ -63,7 +63,7 @@ if (tracePath) {
     traced[name] = (...params) => {
       const lines = described(name, params);
       const result = call(...params); // proc_exit throws, and names no descriptor
-      const written = name === 'fd_write' ? view().getUint32(params[3], true) : 0;
+      const written = name === 'fd_write' && result === 0 ? view().getUint32(params[3], true) : 0;
       for (const line of lines) {
         writeSync(trace, `${name}(${line}) = ${result === 0 ? written : `-1 (errno ${result})`}\n`);
       }
