@@ -125,18 +125,21 @@ has "^License: Expat" "$work/files/usr/share/doc/helloworld/copyright" || fail "
 # follows Debian 13's, and an override for it would be an unused override to
 # Debian 13's lintian, itself a tag. Run here and in another release's root.
 lint() {
-    local out status=0 options=()
+    local tmp status=0 options=()
     [[ "$1" != bookworm ]] || options=(--suppress-tags newer-standards-version)
     shift
-    out=$(mktemp)
+    # Its own TMPDIR, removed after it: lintian leaves its ELF caches there.
+    tmp=$(mktemp -d)
     lintian --version
-    lintian --pedantic -I --tag-display-limit 0 --fail-on error,warning,info,pedantic \
-        "${options[@]}" "$@" >"$out" || status=$?
-    cat "$out"
-    if ((status)) || grep . "$out" >/dev/null; then
+    TMPDIR=$tmp lintian --pedantic -I --tag-display-limit 0 --fail-on error,warning,info,pedantic \
+        "${options[@]}" "$@" >"$tmp/tags" || status=$?
+    cat "$tmp/tags"
+    if ((status)) || grep . "$tmp/tags" >/dev/null; then
+        rm -rf "$tmp"
         echo "FAILED: lintian shows tags that no override explains (status $status)" >&2
         return 1
     fi
+    rm -rf "$tmp"
     echo "lintian: no tag on ${*##*/}"
 }
 
