@@ -65,51 +65,30 @@ fi
 echo "install: ${foreign[*]}"
 apt_install "${foreign[@]}" >"$log" 2>&1 && exit 0
 
-# apt words an unsolvable install in more than one way: whether twins
-# differ decides. Installed native libraries whose foreign twin apt would
-# take at another version than the native one it would keep or take:
-mapfile -t libraries < <(dpkg-query -W -f '${Package}:${Architecture} ${Multi-Arch} ${db:Status-Abbrev}\n' |
-    awk -v arch="$arch" '$1 ~ ":" arch "$" && $2 == "same" && $3 == "ii" { sub(":.*", "", $1); print $1 }')
-mapfile -t skewed < <(for foreign_arch in "${foreign_arches[@]}"; do
-    apt-cache policy "${libraries[@]/%/:$arch}" "${libraries[@]/%/:$foreign_arch}" |
-        awk -v arch="$arch" -v foreign=":$foreign_arch" '
-        /^[^ ].*:$/ { name = $0; sub(/:$/, "", name); next }
-        $1 == "Installed:" { installed[name] = $2 }
-        $1 == "Candidate:" { candidate[name] = $2 }
-        END {
-            for (name in candidate) {
-                if (substr(name, length(name) - length(foreign) + 1) != foreign) continue
-                base = substr(name, 1, length(name) - length(foreign))
-                if (!(base in candidate)) base = base ":" arch
-                twin = candidate[name]
-                if (twin != "(none)" && twin != candidate[base])
-                    print base ": installed " installed[base] ", candidate " candidate[base] "; " name " " twin
-            }
-        }'
-done | sort -u)
-if ((${#skewed[@]} == 0)); then
+# apt words an unsolvable install in more than one way. What decides is
+# whether the base suite, pinned, would solve it by downgrading packages:
+# those are the native twins that the mirror's foreign libraries lag.
+printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$host_release" >"$pin"
+pinned=(-o "Dir::Etc::Preferences=$pin" --allow-downgrades)
+mapfile -t downgrades < <(apt-get install -s "${pinned[@]}" "${foreign[@]}" 2>/dev/null |
+    sed -n 's/^Inst \([^ ]*\) \[\([^]]*\)\] (\([^ ]*\) .*/\1 \2 \3/p' |
+    while read -r package old new; do
+        if dpkg --compare-versions "$new" lt "$old"; then echo "$package $old -> $new"; fi
+    done)
+if ((${#downgrades[@]} == 0)); then
     cat "$log"
     exit 1
 fi
-echo "install: the mirror's foreign libraries lag their $arch twins:"
-printf '  %s\n' "${skewed[@]}"
-
-printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$host_release" >"$pin"
+echo "install: the mirror's foreign libraries lag their $arch twins; with $host_release pinned," \
+    "this downgrades:"
+printf '  %s\n' "${downgrades[@]}"
 if [[ "${CI:-}" != true ]]; then
     cat >&2 <<EOF
-install: stopped; nothing was changed. To take the base suite's versions,
-downgrading the amd64 twins to them, run as root:
+install: stopped; nothing was changed. To take the base suite's versions, run as root:
   printf 'Package: *\\nPin: release n=$host_release\\nPin-Priority: 1001\\n' >/tmp/pin
   apt-get install -o Dir::Etc::Preferences=/tmp/pin --allow-downgrades ${foreign[*]}
 EOF
     exit 1
 fi
-
-pinned=(-o "Dir::Etc::Preferences=$pin" --allow-downgrades)
-echo "install: CI=true, so retrying once with $host_release pinned; this downgrades:"
-apt-get install -s "${pinned[@]}" "${foreign[@]}" 2>/dev/null |
-    sed -n 's/^Inst \([^ ]*\) \[\([^]]*\)\] (\([^ ]*\) .*/\1 \2 \3/p' |
-    while read -r package old new; do
-        if dpkg --compare-versions "$new" lt "$old"; then echo "  $package $old -> $new"; fi
-    done
+echo "install: CI=true, so retrying once with $host_release pinned"
 apt_install "${pinned[@]}" "${foreign[@]}" >"$log" 2>&1 || { cat "$log"; exit 1; }
