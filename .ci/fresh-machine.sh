@@ -29,24 +29,19 @@ inside() {
         bash -euo pipefail -c "cd /root/helloworld && $2"
 }
 
-# The command an apt-get line runs as; any other line as it stands.
-translate() {
-    local line=$1 part words result=""
-    [[ "$line" == *apt-get* ]] || { echo "$line"; return; }
-    while [[ -n "$line" ]]; do
-        part=${line%% && *}
-        [[ "$part" == "$line" ]] && line="" || line=${line#* && }
-        read -ra words <<<"$part"
-        if [[ "${words[0]}" == apt-get && "${words[1]}" == update ]]; then
-            continue # the install step updates apt's lists itself
-        elif [[ "${words[0]}" == apt-get && "${words[1]}" == install ]]; then
-            part=".ci/install.sh"
-            for word in "${words[@]:2}"; do [[ "$word" == -* ]] || part+=" $word"; done
-        fi
-        result+="${result:+ && }$part"
-    done
-    echo "$result"
-}
+# For the documents' commands: apt-get install runs as .ci/install.sh with
+# the same packages, options left out, and apt-get update as nothing, since
+# the install step updates apt's lists itself.
+# shellcheck disable=SC2016 # expanded inside the root
+apt_get='apt-get() {
+    local word packages=()
+    case $1 in
+    update) ;;
+    install) for word in "${@:2}"; do [[ $word == -* ]] || packages+=("$word"); done
+        .ci/install.sh "${packages[@]}" ;;
+    *) command apt-get "$@" ;;
+    esac
+}'
 
 release=${1:-}
 [[ " ${debian_releases[*]} " == *" $release "* ]] ||
@@ -72,11 +67,9 @@ if (($# == 2)); then
         [[ "$document" != README.md ]] || ((${#commands[@]})) ||
             { echo "FAILED: no sh block in README.md" >&2; exit 1; }
         for line in "${commands[@]}"; do
-            command=$(translate "$line")
-            name="$release: $document: $line"
-            [[ "$command" == "$line" ]] || name+="  (run as: $command)"
-            section "$name"
-            inside "$root" "$command"
+            section "$release: $document: $line"
+            inside "$root" "$apt_get
+$line"
         done
     done
     exit
