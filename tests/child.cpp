@@ -223,10 +223,9 @@ Result run_command(std::vector<std::string> args, const Options& options)
     sigset_t signals; // NOLINT(misc-include-cleaner): <signal.h> declares it
     sigemptyset(&signals);
     check_spawn(posix_spawnattr_setsigmask(&attributes, &signals), "signal mask");
-    for (const int signal : {SIGPIPE, SIGXFSZ}) {
-        if (std::ranges::find(options.ignored_signals, signal) == options.ignored_signals.end()) {
-            sigaddset(&signals, signal);
-        }
+    if (!options.signals_ignored) {
+        sigaddset(&signals, SIGPIPE);
+        sigaddset(&signals, SIGXFSZ);
     }
     check_spawn(posix_spawnattr_setsigdefault(&attributes, &signals), "signal defaults");
     check_spawn(
