@@ -232,13 +232,17 @@ Result run_command(std::vector<std::string> args, const Options& options)
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
         "spawn flags");
 
-    const std::pair<const char*, int> given[] = {{"standard input", options.in},
-                                                 {"standard output", options.out},
-                                                 {"standard error", options.err}};
-    std::vector<std::string> before;
-    for (const auto& [stream, fd] : given) {
-        before.push_back(fd >= 0 ? shared_state(fd) : "");
-    }
+    const auto shared = [&options] {
+        const std::pair<const char*, int> given[] = {{"standard input", options.in},
+                                                     {"standard output", options.out},
+                                                     {"standard error", options.err}};
+        std::string all;
+        for (const auto& [stream, fd] : given) {
+            all += fd >= 0 ? std::string(stream) + ": " + shared_state(fd) + "\n" : "";
+        }
+        return all;
+    };
+    const auto before = shared();
 
     auto env = environment(options);
     pid_t pid = 0;
@@ -250,11 +254,8 @@ Result run_command(std::vector<std::string> args, const Options& options)
     result.status = wait_bounded(pid, result.timed_out);
     result.out = read_back(out);
     result.err = read_back(err);
-    for (std::size_t i = 0; i < before.size(); ++i) {
-        const auto& [stream, fd] = given[i];
-        if (const auto after = fd >= 0 ? shared_state(fd) : ""; after != before[i]) {
-            result.changed += std::string(stream) + ": " + before[i] + " became " + after + "\n";
-        }
+    if (const auto after = shared(); after != before) {
+        result.changed = before + "became\n" + after;
     }
     return result;
 }
