@@ -43,7 +43,7 @@ TEST_P(Arguments, AreIgnored)
     for (const auto& arg : GetParam().args) {
         length += arg.size() + 1;
     }
-    if (windows_build() && length > 32000) {
+    if (windows_build && length > 32000) {
         GTEST_SKIP() << "a Windows command line holds at most 32767 characters";
     }
     expect::greeting_only(child::run({.args = GetParam().args}));
@@ -154,7 +154,7 @@ TEST_P(StandardOutput, GetsExactlyTheGreeting)
         auto terminal = child::make_terminal();
         const auto r = child::run({.out = terminal.terminal.get()});
         auto shown = child::drain(terminal.master.get());
-        if (windows_build()) {
+        if (windows_build) {
             // Wine's console hides the cursor while it writes; those two
             // sequences are its own, any other byte is the program's.
             for (const std::string_view wines : {"\x1b[?25l", "\x1b[?25h"}) {
@@ -243,7 +243,7 @@ TEST_P(WorkingDirectory, HasNoEffect)
     ASSERT_GE(dir.get(), 0);
     if (kind == Directory::Deleted) {
         ASSERT_EQ(rmdir(path.c_str()), 0);
-        if (windows_build()) {
+        if (windows_build) {
             GTEST_SKIP() << "Wine itself reports the missing directory on standard error";
         }
     }
@@ -276,15 +276,15 @@ class WriteFailure : public testing::TestWithParam<FailureRow> {};
 TEST_P(WriteFailure, IsReportedWithStatus1)
 {
     const auto& row = GetParam();
-    if (windows_build() && row.sink == Sink::Closed && row.stderr_closed) {
+    if (windows_build && row.sink == Sink::Closed && row.stderr_closed) {
         GTEST_SKIP() << "with descriptors 1 and 2 both closed, Wine may give one to its own "
                         "server connection, which then swallows the greeting";
     }
-    if (expect::wasi_build() && row.sink == Sink::Closed) {
+    if (expect::wasi_build && row.sink == Sink::Closed) {
         GTEST_SKIP() << "Node.js opens /dev/null on a standard descriptor it starts without, "
                         "and the module writes there";
     }
-    if (windows_build() && row.sink == Sink::FullNonBlockingPipe) {
+    if (windows_build && row.sink == Sink::FullNonBlockingPipe) {
         GTEST_SKIP() << "Wine waits for room in a non-blocking pipe instead of failing the write";
     }
     child::Options options{.out = child::closed,
@@ -346,9 +346,9 @@ TEST_P(WriteFailure, IsReportedWithStatus1)
         EXPECT_EQ(*received, greeting.substr(0, received->size())) << "not a part of the greeting";
     }
     if (!row.stderr_closed) {
-        const char* text = windows_build() && row.wine_text != nullptr ? row.wine_text : row.text;
+        const char* text = windows_build && row.wine_text != nullptr ? row.wine_text : row.text;
         // msvcrt's text mode ends a line with CR LF.
-        const char* eol = windows_build() ? "\r\n" : "\n";
+        const char* eol = windows_build ? "\r\n" : "\n";
         EXPECT_EQ(r.err, std::string("helloworld: write error: ") + text + eol);
     }
 }
@@ -372,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BrokenPipe, EndsTheProgramBySignalByDefault)
 {
-    if (windows_build() || expect::wasi_build()) {
+    if (windows_build || expect::wasi_build) {
         GTEST_SKIP() << "Wine and Node.js ignore SIGPIPE in the programs they run";
     }
     auto pipe = child::make_pipe();
