@@ -75,48 +75,34 @@ class StandardInput : public testing::TestWithParam<InputRow> {};
 
 TEST_P(StandardInput, IsNeverRead)
 {
+    const auto input = GetParam().input;
     const std::string data = "input that must stay unread\n";
-    child::Fd given;
-    child::Fd other_end; // held open for the whole run
+    // Each kind of stream, one of them handed over; the other ends stay open
+    // for the whole run, but a pipe's that holds data.
+    const auto terminal = child::make_terminal();
+    auto pipe = child::make_pipe();
+    const auto file = child::temp_file();
+    ASSERT_EQ(pwrite(file.get(), data.data(), data.size(), 0), data.size());
+    if (input == Input::PipeWithData) {
+        ASSERT_EQ(write(pipe.write.get(), data.data(), data.size()), data.size());
+        pipe.write.reset();
+    }
     int in = child::closed;
-    switch (GetParam().input) {
-    case Input::Closed:
-        break;
-    case Input::DevNull:
+    if (input == Input::DevNull) {
         in = child::dev_null;
-        break;
-    case Input::Terminal: {
-        auto terminal = child::make_terminal();
-        given = std::move(terminal.terminal);
-        other_end = std::move(terminal.master);
-        break;
-    }
-    case Input::IdlePipe:
-    case Input::PipeWithData: {
-        auto pipe = child::make_pipe();
-        if (GetParam().input == Input::PipeWithData) {
-            ASSERT_EQ(write(pipe.write.get(), data.data(), data.size()), data.size());
-        } else {
-            other_end = std::move(pipe.write);
-        }
-        given = std::move(pipe.read);
-        break;
-    }
-    case Input::FileWithData:
-        given = child::temp_file();
-        ASSERT_EQ(pwrite(given.get(), data.data(), data.size(), 0), data.size());
-        break;
-    }
-    if (given.get() >= 0) {
-        in = given.get();
+    } else if (input == Input::Terminal) {
+        in = terminal.terminal.get();
+    } else if (input == Input::IdlePipe || input == Input::PipeWithData) {
+        in = pipe.read.get();
+    } else if (input == Input::FileWithData) {
+        in = file.get();
     }
 
     expect::greeting_only(child::run({.in = in}));
 
-    const auto input = GetParam().input;
     if (input == Input::PipeWithData || input == Input::FileWithData) {
         // Reads from the offset the child shares: whatever it read is gone.
-        EXPECT_EQ(child::drain(given.get()), data);
+        EXPECT_EQ(child::drain(in), data);
     }
 }
 
