@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -276,40 +275,35 @@ TEST_P(WriteFailure, IsReportedWithStatus1)
     child::Options options{.out = child::closed,
                            .err = row.stderr_closed ? child::closed : child::capture,
                            .signals_ignored = true};
-    child::Fd sink;
-    child::Pipe err;
+    const child::Fd dev_full(open("/dev/full", O_WRONLY | O_CLOEXEC));
+    ASSERT_GE(dev_full.get(), 0);
+    // Standard output, or under a file-size limit standard error: the limit
+    // holds for a file there too.
+    auto pipe = child::make_pipe();
     std::size_t filled = 0;
     switch (row.sink) {
     case Sink::DevFull:
-        sink.reset(open("/dev/full", O_WRONLY | O_CLOEXEC));
-        ASSERT_GE(sink.get(), 0);
-        options.out = sink.get();
+        options.out = dev_full.get();
         break;
     case Sink::Closed:
         break;
     case Sink::BrokenPipe:
-        sink = std::move(child::make_pipe().write); // the reader is gone
-        options.out = sink.get();
+        pipe.read.reset();
+        options.out = pipe.write.get();
         break;
-    case Sink::FileSizeLimit:
-        // Five bytes fit; the limit holds for a file on standard error too,
-        // so that one is a pipe.
+    case Sink::FileSizeLimit: // five bytes fit
         options.out = child::capture;
+        options.err = pipe.write.get();
         options.wrapper = {"prlimit", "--fsize=5", "--"};
-        err = child::make_pipe();
-        options.err = err.write.get();
         break;
     case Sink::FullNonBlockingPipe: {
-        auto pipe = child::make_pipe();
         ASSERT_EQ(fcntl(pipe.write.get(), F_SETFL, O_NONBLOCK), 0);
         const std::string block(4096, 'x');
         for (ssize_t n = 0; (n = write(pipe.write.get(), block.data(), block.size())) > 0;) {
             filled += static_cast<std::size_t>(n);
         }
         ASSERT_EQ(errno, EAGAIN);
-        sink = std::move(pipe.write);
-        err.read = std::move(pipe.read); // kept open: the pipe stays full, not broken
-        options.out = sink.get();
+        options.out = pipe.write.get(); // its reader kept open: full, not broken
         break;
     }
     }
@@ -318,11 +312,11 @@ TEST_P(WriteFailure, IsReportedWithStatus1)
     // What the sink received, where it can be read: /dev/full and a pipe
     // without a reader keep nothing.
     auto received = r.out;
+    pipe.write.reset();
     if (row.sink == Sink::FileSizeLimit) {
-        err.write.reset();
-        r.err = child::drain(err.read.get());
+        r.err = child::drain(pipe.read.get());
     } else if (row.sink == Sink::FullNonBlockingPipe) {
-        received = child::drain(err.read.get()).substr(filled);
+        received = child::drain(pipe.read.get()).substr(filled);
     }
 
     EXPECT_EQ(ended(r), "exit 1");
