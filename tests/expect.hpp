@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include <sys/wait.h>
 
