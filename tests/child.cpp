@@ -223,23 +223,26 @@ Result run_command(std::vector<std::string> args, const Options& options)
     sigset_t signals; // NOLINT(misc-include-cleaner): <signal.h> declares it
     sigemptyset(&signals);
     check_spawn(posix_spawnattr_setsigmask(&attributes, &signals), "signal mask");
-    for (const int signal : {SIGPIPE, SIGXFSZ}) {
-        if (std::ranges::find(options.ignored_signals, signal) == options.ignored_signals.end()) {
-            sigaddset(&signals, signal);
-        }
+    if (!options.signals_ignored) {
+        sigaddset(&signals, SIGPIPE);
+        sigaddset(&signals, SIGXFSZ);
     }
     check_spawn(posix_spawnattr_setsigdefault(&attributes, &signals), "signal defaults");
     check_spawn(
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
         "spawn flags");
 
-    const std::pair<const char*, int> given[] = {{"standard input", options.in},
-                                                 {"standard output", options.out},
-                                                 {"standard error", options.err}};
-    std::vector<std::string> before;
-    for (const auto& [stream, fd] : given) {
-        before.push_back(fd >= 0 ? shared_state(fd) : "");
-    }
+    const auto shared = [&options] {
+        const std::pair<const char*, int> given[] = {{"standard input", options.in},
+                                                     {"standard output", options.out},
+                                                     {"standard error", options.err}};
+        std::string all;
+        for (const auto& [stream, fd] : given) {
+            all += fd >= 0 ? std::string(stream) + ": " + shared_state(fd) + "\n" : "";
+        }
+        return all;
+    };
+    const auto before = shared();
 
     auto env = environment(options);
     pid_t pid = 0;
@@ -251,11 +254,8 @@ Result run_command(std::vector<std::string> args, const Options& options)
     result.status = wait_bounded(pid, result.timed_out);
     result.out = read_back(out);
     result.err = read_back(err);
-    for (std::size_t i = 0; i < before.size(); ++i) {
-        const auto& [stream, fd] = given[i];
-        if (const auto after = fd >= 0 ? shared_state(fd) : ""; after != before[i]) {
-            result.changed += std::string(stream) + ": " + before[i] + " became " + after + "\n";
-        }
+    if (const auto after = shared(); after != before) {
+        result.changed = before + "became\n" + after;
     }
     return result;
 }
@@ -280,15 +280,10 @@ std::string drain(int fd)
 
 std::string contents(int fd)
 {
-    std::string result;
-    char buffer[4096];
-    for (;;) {
-        const auto got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(result.size()));
-        if (check(static_cast<int>(got), "pread") == 0) {
-            return result;
-        }
-        result.append(buffer, static_cast<std::size_t>(got));
-    }
+    // Through a description of its own: from the start, and the caller's offset stays.
+    const Fd file(check(open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC),
+                        "reopen"));
+    return drain(file.get());
 }
 
 std::string temp_template(const std::string& name)

@@ -24,7 +24,7 @@ struct Options {
     int out = capture;
     int err = capture;
     int cwd = -1;                       // a directory descriptor to start in
-    std::vector<int> ignored_signals{}; // of SIGPIPE and SIGXFSZ; others keep the default
+    bool signals_ignored = false;       // SIGPIPE and SIGXFSZ, which otherwise keep the default
     std::vector<std::string> wrapper{}; // a command it runs under: strace, prlimit, env
 };
 

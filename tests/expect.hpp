@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include <sys/wait.h>
 
@@ -17,25 +16,16 @@ namespace expect {
 inline const std::string greeting = "helloworld";
 
 // HELLOWORLD_PLATFORM: the build under test, if not a native one.
-inline std::string platform()
-{
+inline const std::string platform = [] {
     const char* name = std::getenv("HELLOWORLD_PLATFORM");
-    return name != nullptr ? name : "";
-}
+    return std::string(name != nullptr ? name : "");
+}();
 
-// The program under test is a Windows build, and so runs under Wine: what
-// differs there is Wine's, or msvcrt's.
-inline bool windows_build()
-{
-    return platform().starts_with("windows-");
-}
+// A Windows build runs under Wine: what differs there is Wine's, or msvcrt's.
+inline const bool windows_build = platform.starts_with("windows-");
 
-// The program under test is the WASI module, run by Node.js's WASI: what
-// differs there is Node's.
-inline bool wasi_build()
-{
-    return platform() == "wasi";
-}
+// The WASI module runs under Node.js's WASI: what differs there is Node's.
+inline const bool wasi_build = platform == "wasi";
 
 inline std::string ended(const child::Result& r)
 {

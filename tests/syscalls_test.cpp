@@ -239,7 +239,7 @@ void expect_only_the_greeting(const std::vector<Call>& calls)
 
 TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
 {
-    if (expect::windows_build()) {
+    if (expect::windows_build) {
         // One untraced run first, so that the services Wine starts in a new
         // prefix are up and their own calls stay out of the log. The files
         // Wine itself opens are not the program's and are not judged here.
@@ -262,7 +262,7 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     const auto input = child::make_pipe();
     struct stat st = {};
     ASSERT_EQ(fstat(input.read.get(), &st), 0);
-    const auto wrapper = expect::wasi_build()
+    const auto wrapper = expect::wasi_build
                              ? std::vector<std::string>{"env", "HELLOWORLD_WASI_TRACE=" + path}
                              : std::vector<std::string>{"strace", "-f", "-qq", "-y", "-o", path};
     const auto r = child::run({.in = input.read.get(), .wrapper = wrapper});
@@ -271,7 +271,7 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     expect::greeting_only(r);
     const auto calls = parse_strace(text, "pipe:[" + std::to_string(st.st_ino) + "]");
     expect_only_the_greeting(calls);
-    if (expect::wasi_build()) {
+    if (expect::wasi_build) {
         EXPECT_EQ(calls.size(), static_cast<std::size_t>(std::ranges::count(text, '\n')))
             << "unreadable lines:\n"
             << text;
@@ -284,7 +284,7 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     const std::set<std::string> opens{"open", "openat", "openat2", "creat"};
     for (const auto& call : calls) {
         // The path is the one quoted string of these calls.
-        const bool opens_a_file = expect::wasi_build()
+        const bool opens_a_file = expect::wasi_build
                                       ? call.name.starts_with("path_")
                                       : child::launcher().empty() && opens.contains(call.name) &&
                                             !std::regex_match(call.data, loader_file);

@@ -28,7 +28,7 @@ constexpr WasiImport wasi_imports[] = {
 
 TEST(WasiImage, ImportsOnlyTheWasiCallsItNeeds)
 {
-    ASSERT_TRUE(expect::wasi_build()) << "HELLOWORLD_PLATFORM must be wasi, for the module";
+    ASSERT_TRUE(expect::wasi_build) << "HELLOWORLD_PLATFORM must be wasi, for the module";
     const auto program = child::program();
     const auto dump = child::run_command({"wasm-objdump", "-x", "-j", "Import", program});
     ASSERT_EQ(expect::ended(dump), "exit 0") << "wasm-objdump -x -j Import " << program << "\n"

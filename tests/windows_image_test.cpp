@@ -29,7 +29,7 @@ constexpr ImageRow image_rows[] = {
 // printf of MinGW's own, shows here before it reaches a user.
 TEST(WindowsImage, IsAConsoleProgramOnSystemDllsOnly)
 {
-    const auto platform = expect::platform();
+    const auto& platform = expect::platform;
     const auto* row =
         std::ranges::find_if(image_rows, [&](const ImageRow& r) { return platform == r.platform; });
     ASSERT_NE(row, std::end(image_rows))
