@@ -77,7 +77,7 @@ TEST_P(StandardInput, IsNeverRead)
     const auto input = GetParam().input;
     const std::string data = "input that must stay unread\n";
     // Each kind of stream, one of them handed over; the other ends stay open
-    // for the whole run, but a pipe's that holds data.
+    // for the whole run, except the writer of a pipe that holds data.
     const auto terminal = child::make_terminal();
     auto pipe = child::make_pipe();
     const auto file = child::temp_file();
