@@ -119,28 +119,29 @@ man -l "$work/files/usr/share/man/man1/helloworld.1.gz" | has "write error" || f
 zcat "$work/files/usr/share/doc/helloworld/changelog.gz" | has "^helloworld (" || fail "changelog.gz"
 has "^License: Expat" "$work/files/usr/share/doc/helloworld/copyright" || fail "copyright"
 
-# lint RELEASE FILE...: RELEASE's lintian on .changes files, as Debian's QA
-# runs it: every tag but an overridden one fails. Debian 12's lintian knows
-# policy up to 4.6.2 and warns of any later Standards-Version; the package
-# follows Debian 13's, and an override for it would be an unused override to
-# Debian 13's lintian, itself a tag. Run here and in another release's root.
+# lint RELEASE DIR: RELEASE's lintian on the .changes files in DIR/sbuild, or
+# else in DIR/dpkg, as Debian's QA runs it: every tag but an overridden one
+# fails. Debian 12's lintian knows policy up to 4.6.2 and warns of any later
+# Standards-Version; the package follows Debian 13's, and an override for it
+# would be an unused override to Debian 13's lintian, itself a tag. Run here
+# and in another release's root.
 lint() {
-    local tmp status=0 options=()
+    local tmp tags status=0 changes options=()
     [[ "$1" != bookworm ]] || options=(--suppress-tags newer-standards-version)
-    shift
+    changes=("$2/dpkg/"*.changes)
+    [[ ! -d "$2/sbuild" ]] || changes=("$2/sbuild/"*.changes)
     # Its own TMPDIR, removed after it: lintian leaves its ELF caches there.
     tmp=$(mktemp -d)
     lintian --version
-    TMPDIR=$tmp lintian --pedantic -I --tag-display-limit 0 --fail-on error,warning,info,pedantic \
-        "${options[@]}" "$@" >"$tmp/tags" || status=$?
-    cat "$tmp/tags"
-    if ((status)) || grep . "$tmp/tags" >/dev/null; then
-        rm -rf "$tmp"
+    tags=$(TMPDIR=$tmp lintian --pedantic -I --tag-display-limit 0 --fail-on error,warning,info,pedantic \
+        "${options[@]}" "${changes[@]}") || status=$?
+    rm -rf "$tmp"
+    if ((status)) || [[ -n "$tags" ]]; then
+        printf '%s\n' "$tags"
         echo "FAILED: lintian shows tags that no override explains (status $status)" >&2
         return 1
     fi
-    rm -rf "$tmp"
-    echo "lintian: no tag on ${*##*/}"
+    echo "lintian: no tag on ${changes[*]##*/}"
 }
 
 # other_release RELEASE VERSION: run in a new root of another release, with the
@@ -169,7 +170,7 @@ other_release() {
     (cd helloworld && dpkg-buildpackage -us -uc -a arm64 -Pcross,nocheck -b) >dpkg/log.arm64 2>&1 ||
         { cat dpkg/log.arm64; return 1; }
     mv helloworld[_-]* dpkg/
-    if [[ -d sbuild ]]; then lint "$1" sbuild/*.changes; else lint "$1" dpkg/*.changes; fi
+    lint "$1" /srv
 }
 {
     declare -f lint other_release
@@ -216,11 +217,7 @@ check_release() {
     # dpkg-buildpackage and lintian of this release: this host's own, or in
     # a new root of the release.
     if [[ "$release" == "$host" ]]; then
-        if [[ -n "$unshare" ]]; then
-            lint "$release" "$dir/sbuild/"*.changes
-        else
-            lint "$release" "$dir/dpkg/"*.changes
-        fi
+        lint "$release" "$dir"
     elif [[ -n "$roots" ]]; then
         mkdir "$dir/dpkg"
         new_root "$release" /dev/null --variant=buildd --architectures="$arch,arm64" \
