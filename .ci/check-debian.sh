@@ -86,32 +86,41 @@ suite_ran() { # LOG WHAT
     echo "$2: the suite passed, $(sed -n 's/^100% tests passed, 0 tests failed out of //p' "$1") cases"
 }
 
-# dpkg_build DIR ARG...: dpkg-buildpackage ARG... in the clone, the files it
-# makes and its log put in DIR.
-git clone --quiet . "$work/helloworld"
+# dpkg_build SOURCE LOG ARG...: dpkg-buildpackage ARG... in the source tree
+# SOURCE; its log in LOG, and the files it makes beside SOURCE moved beside LOG.
 dpkg_build() {
-    local dir=$1
-    shift
-    mkdir -p "$dir"
-    (cd "$work/helloworld" && dpkg-buildpackage -us -uc "$@") >"$dir/log" 2>&1 ||
-        { cat "$dir/log"; fail "dpkg-buildpackage $*"; }
-    mv "$work/helloworld"[_-]* "$dir/"
+    local source=$1 log=$2
+    shift 2
+    (cd "$source" && dpkg-buildpackage -us -uc "$@") >"$log" 2>&1 || { cat "$log"; fail "dpkg-buildpackage $*"; }
+    mv "${source%/*}/helloworld"[_-]* "${log%/*}/"
 }
+
+# dpkg_builds RELEASE SOURCE DIR: in the source tree SOURCE, on RELEASE, the
+# source package and the .deb with the suite, into DIR; again with nocheck,
+# into DIR/nocheck, which must run no suite and give the same .deb files; and
+# the arm64 .deb, cross-built, into DIR. Run here and in another release's root.
+dpkg_builds() {
+    local release=$1 source=$2 dir=$3 deb
+    mkdir -p "$dir/nocheck"
+    dpkg_build "$source" "$dir/log"
+    suite_ran "$dir/log" "dpkg-buildpackage on $release"
+    DEB_BUILD_OPTIONS="$DEB_BUILD_OPTIONS nocheck" dpkg_build "$source" "$dir/nocheck/log" -b
+    ! has 'tests passed' "$dir/nocheck/log" || fail "DEB_BUILD_OPTIONS=nocheck ran the suite on $release"
+    for deb in "$dir/nocheck/"*.deb; do
+        cmp "$dir/${deb##*/}" "$deb" || fail "the ${deb##*/} built on $release with DEB_BUILD_OPTIONS=nocheck \
+differs from the one built with the suite"
+    done
+    echo "DEB_BUILD_OPTIONS=nocheck on $release: no suite, the same .deb files"
+    dpkg_build "$source" "$dir/log.arm64" -a arm64 -Pcross,nocheck -b
+}
+
 echo "---- $host: dpkg-buildpackage on this host"
-dpkg_build "$work/$host/dpkg"
-suite_ran "$work/$host/dpkg/log" "dpkg-buildpackage -us -uc"
-DEB_BUILD_OPTIONS="$DEB_BUILD_OPTIONS nocheck" dpkg_build "$work/nocheck" -b
-! has 'tests passed' "$work/nocheck/log" || fail "DEB_BUILD_OPTIONS=nocheck ran the suite"
-cmp "$work/$host/dpkg/helloworld_${version}_$arch.deb" "$work/nocheck/helloworld_${version}_$arch.deb" ||
-    fail "the .deb built with DEB_BUILD_OPTIONS=nocheck differs from the one built with the suite"
-echo "DEB_BUILD_OPTIONS=nocheck: no suite, the same .deb"
-dpkg_build "$work/cross" -a arm64 -Pcross,nocheck -b
-mv "$work/cross/"* "$work/$host/dpkg/"
+git clone --quiet . "$work/helloworld"
+dpkg_builds "$host" "$work/helloworld" "$work/$host/dpkg"
 mkdir "$work/source"
 cp "$work/$host/dpkg/helloworld_$version".{dsc,tar.xz} "$work/source/"
 
-deb="$work/$host/dpkg/helloworld_${version}_$arch.deb"
-dpkg-deb -x "$deb" "$work/files"
+dpkg-deb -x "$work/$host/dpkg/helloworld_${version}_$arch.deb" "$work/files"
 # The hardened program, as Debian's flags built it, through the whole suite.
 HELLOWORLD_PROGRAM="$work/files/usr/bin/helloworld" ctest --preset dev -j2 >"$work/ctest.log" 2>&1 ||
     { cat "$work/ctest.log"; fail "the suite against the .deb's helloworld"; }
@@ -119,60 +128,45 @@ man -l "$work/files/usr/share/man/man1/helloworld.1.gz" | has "write error" || f
 zcat "$work/files/usr/share/doc/helloworld/changelog.gz" | has "^helloworld (" || fail "changelog.gz"
 has "^License: Expat" "$work/files/usr/share/doc/helloworld/copyright" || fail "copyright"
 
-# lint RELEASE FILE...: RELEASE's lintian on .changes files, as Debian's QA
-# runs it: every tag but an overridden one fails. Debian 12's lintian knows
-# policy up to 4.6.2 and warns of any later Standards-Version; the package
-# follows Debian 13's, and an override for it would be an unused override to
-# Debian 13's lintian, itself a tag. Run here and in another release's root.
+# lint RELEASE DIR: RELEASE's lintian on the .changes files in DIR/sbuild, or
+# else in DIR/dpkg, as Debian's QA runs it: every tag but an overridden one
+# fails. Debian 12's lintian knows policy up to 4.6.2 and warns of any later
+# Standards-Version; the package follows Debian 13's, and an override for it
+# would be an unused override to Debian 13's lintian, itself a tag. Run here
+# and in another release's root.
 lint() {
-    local tmp status=0 options=()
+    local tmp tags status=0 changes options=()
     [[ "$1" != bookworm ]] || options=(--suppress-tags newer-standards-version)
-    shift
+    changes=("$2/dpkg/"*.changes)
+    [[ ! -d "$2/sbuild" ]] || changes=("$2/sbuild/"*.changes)
     # Its own TMPDIR, removed after it: lintian leaves its ELF caches there.
     tmp=$(mktemp -d)
     lintian --version
-    TMPDIR=$tmp lintian --pedantic -I --tag-display-limit 0 --fail-on error,warning,info,pedantic \
-        "${options[@]}" "$@" >"$tmp/tags" || status=$?
-    cat "$tmp/tags"
-    if ((status)) || grep . "$tmp/tags" >/dev/null; then
-        rm -rf "$tmp"
+    tags=$(TMPDIR=$tmp lintian --pedantic -I --tag-display-limit 0 --fail-on error,warning,info,pedantic \
+        "${options[@]}" "${changes[@]}") || status=$?
+    rm -rf "$tmp"
+    if ((status)) || [[ -n "$tags" ]]; then
+        printf '%s\n' "$tags"
         echo "FAILED: lintian shows tags that no override explains (status $status)" >&2
         return 1
     fi
-    rm -rf "$tmp"
-    echo "lintian: no tag on ${*##*/}"
+    echo "lintian: no tag on ${changes[*]##*/}"
 }
 
-# other_release RELEASE VERSION: run in a new root of another release, with the
+# other_release RELEASE: run in a new root of another release, with the
 # source package in /srv/source and sbuild's files, if any, in /srv/sbuild:
-# builds the .deb there with dpkg-buildpackage, natively (again with nocheck,
-# which must give the same .deb) and for arm64, into /srv/dpkg, and lints
-# sbuild's .changes files, or else its own.
+# dpkg_builds there, into /srv/dpkg, and lint.
 other_release() {
-    local deb
     cd /srv
     DEB_BUILD_OPTIONS="parallel=$(nproc)"
     export DEB_BUILD_OPTIONS
-    apt-get build-dep -y -q "./source/helloworld_$2.dsc" >/dev/null
-    dpkg-source -x "source/helloworld_$2.dsc" helloworld >/dev/null
-    mkdir dpkg nocheck
-    (cd helloworld && dpkg-buildpackage -us -uc) >dpkg/log 2>&1 || { cat dpkg/log; return 1; }
-    mv helloworld[_-]* dpkg/
-    (cd helloworld && DEB_BUILD_OPTIONS="$DEB_BUILD_OPTIONS nocheck" dpkg-buildpackage -us -uc -b) \
-        >nocheck/log 2>&1 || { cat nocheck/log; return 1; }
-    mv helloworld[_-]* nocheck/
-    deb=helloworld_$2_$(dpkg --print-architecture).deb
-    if grep 'tests passed' nocheck/log || ! cmp "dpkg/$deb" "nocheck/$deb"; then
-        echo "FAILED: with nocheck, the suite ran or the .deb differs" >&2
-        return 1
-    fi
-    (cd helloworld && dpkg-buildpackage -us -uc -a arm64 -Pcross,nocheck -b) >dpkg/log.arm64 2>&1 ||
-        { cat dpkg/log.arm64; return 1; }
-    mv helloworld[_-]* dpkg/
-    if [[ -d sbuild ]]; then lint "$1" sbuild/*.changes; else lint "$1" dpkg/*.changes; fi
+    apt-get build-dep -y -q ./source/helloworld_*.dsc >/dev/null
+    dpkg-source -x source/helloworld_*.dsc helloworld >/dev/null
+    dpkg_builds "$1" /srv/helloworld /srv/dpkg
+    lint "$1" /srv
 }
 {
-    declare -f lint other_release
+    declare -f fail has suite_ran dpkg_build dpkg_builds lint other_release
     echo 'other_release "$@"'
 } >"$work/other-release.sh"
 
@@ -216,23 +210,18 @@ check_release() {
     # dpkg-buildpackage and lintian of this release: this host's own, or in
     # a new root of the release.
     if [[ "$release" == "$host" ]]; then
-        if [[ -n "$unshare" ]]; then
-            lint "$release" "$dir/sbuild/"*.changes
-        else
-            lint "$release" "$dir/dpkg/"*.changes
-        fi
+        lint "$release" "$dir"
     elif [[ -n "$roots" ]]; then
         mkdir "$dir/dpkg"
         new_root "$release" /dev/null --variant=buildd --architectures="$arch,arm64" \
             --include=lintian,crossbuild-essential-arm64,libc6:arm64 \
             --customize-hook="copy-in $work/source $work/other-release.sh /srv" \
             ${unshare:+"--customize-hook=copy-in $dir/sbuild /srv"} \
-            --customize-hook="chroot \"\$1\" bash -euo pipefail /srv/other-release.sh $release $version" \
+            --customize-hook="chroot \"\$1\" bash -euo pipefail /srv/other-release.sh $release" \
             --customize-hook="sync-out /srv/dpkg $dir/dpkg"
-        suite_ran "$dir/dpkg/log" "dpkg-buildpackage on $release"
     fi
 
-    if [[ -n "$unshare" && -d "$dir/dpkg" ]]; then
+    if [[ -n "$unshare" ]]; then
         for deb in "$dir/sbuild/"helloworld_*.deb; do
             cmp "$deb" "$dir/dpkg/${deb##*/}" ||
                 fail "sbuild's ${deb##*/} on $release differs from dpkg-buildpackage's"
@@ -240,7 +229,7 @@ check_release() {
         echo "sbuild on $release: the same .deb files as dpkg-buildpackage's"
     fi
 
-    if [[ -n "$roots" && -d "$dir/dpkg" ]]; then
+    if [[ -n "$roots" ]]; then
         # Debian 12's piuparts takes the directory debconf makes in a Debian
         # 13 root for a file left behind. It unpacks only gzip's tarballs,
         # which take minutes to make: it is given the root unpacked.
