@@ -72,8 +72,9 @@ std::vector<std::string> environment(const Options& options)
         if (e.starts_with("LD_PRELOAD=")) {
             continue;
         }
-        const bool for_launcher =
-            launched && (e.starts_with("WINE") || e.starts_with("HOME=") || e.starts_with("PATH="));
+        // Wine finds its server through TMPDIR too.
+        const bool for_launcher = launched && (e.starts_with("WINE") || e.starts_with("HOME=") ||
+                                               e.starts_with("PATH=") || e.starts_with("TMPDIR="));
         if (!options.env || for_launcher) {
             result.push_back(e);
         }
