@@ -30,8 +30,12 @@ done
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 native=linux-$(dpkg --print-architecture)
-tar tzf "build/release/helloworld-$version-$native.tar.gz" |
-    has "^helloworld-$version-$native/bin/helloworld\$" || fail "tarball without the program"
+tarball=helloworld-$version-$native.tar.gz
+tar tzf "build/release/$tarball" | has "^helloworld-$version-$native/bin/helloworld\$" ||
+    fail "tarball without the program"
+# Packed again under a strict umask, which the install's directories went through.
+(umask 077 && cpack --config build/release/CPackConfig.cmake -B "$work/umask" >/dev/null)
+cmp "build/release/$tarball" "$work/umask/$tarball" || fail "the archive packed under umask 077 differs"
 for platform in windows-x86 windows-x64; do
     cmake -E tar tf "build/$platform/helloworld-$version-$platform.zip" | has '/bin/helloworld.exe$' ||
         fail "the $platform .zip without helloworld.exe"

@@ -1,4 +1,5 @@
-# Directories the install creates get these modes whatever the umask.
+# Directories the install creates get these modes, unless a strict umask
+# narrows them; the archives hold them as these whatever it is.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
