@@ -2,7 +2,6 @@
 set(CPACK_PACKAGE_NAME helloworld)
 set(CPACK_PACKAGE_VENDOR "The helloworld authors")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
   # Windows' own names for its two x86 platforms.
