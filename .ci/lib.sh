@@ -7,7 +7,7 @@
 # Debian 12 and 13, each checked in brand-new roots of its own.
 # shellcheck disable=SC2034 # used by the scripts that source this one
 debian_releases=(bookworm trixie)
-# Debian's release architectures besides amd64, each cross-built and tested.
+# The release architectures of Debian 12 and 13 besides amd64, each cross-built and tested.
 # shellcheck disable=SC2034
 linux_arches=(arm64 armel armhf i386 mips64el mipsel ppc64el riscv64 s390x)
 
