@@ -9,7 +9,7 @@
 # install decides. A twin skew is mended, where CI=true (a throw-away
 # machine), by retrying that one install with the base suite pinned, and
 # everything it downgrades is listed; anywhere else this stops and prints
-# the command that would mend it, and changes nothing.
+# the command that would mend it, and downgrades nothing.
 set -euo pipefail
 # shellcheck source=.ci/lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -84,7 +84,7 @@ echo "install: the mirror's foreign libraries lag their $arch twins; with $host_
 printf '  %s\n' "${downgrades[@]}"
 if [[ "${CI:-}" != true ]]; then
     cat >&2 <<EOF
-install: stopped; nothing was changed. To take the base suite's versions, run as root:
+install: stopped; nothing was downgraded. To take the base suite's versions, run as root:
   printf 'Package: *\\nPin: release n=$host_release\\nPin-Priority: 1001\\n' >/tmp/pin
   apt-get install -o Dir::Etc::Preferences=/tmp/pin --allow-downgrades ${foreign[*]}
 EOF
