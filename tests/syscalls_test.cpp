@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -235,6 +236,9 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
     }
     std::string dir = child::temp_template("trace");
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    // Removed however the case ends: the deleter runs for a null pointer too.
+    const std::shared_ptr<void> remove(nullptr,
+                                       [&dir](void*) { std::filesystem::remove_all(dir); });
     // All three standard streams open, so that -y names each; standard
     // input an idle pipe, on which a wait is a real one. Under qemu-user,
     // the guest's calls reach the host as they are; the WASI host logs the
@@ -254,7 +258,6 @@ TEST(SystemCalls, OneWriteOfTheGreetingAndNoReadOfStandardInput)
             lines.push_back(line);
         }
     }
-    std::filesystem::remove_all(dir);
     expect::greeting_only(r);
     const auto calls = parse_strace(lines, "pipe:[" + std::to_string(st.st_ino) + "]");
     expect_only_the_greeting(calls);
