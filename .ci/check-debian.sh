@@ -111,7 +111,8 @@ dpkg_builds() {
 differs from the one built with the suite"
     done
     echo "DEB_BUILD_OPTIONS=nocheck on $release: no suite, the same .deb files"
-    dpkg_build "$source" "$dir/log.arm64" -a arm64 -Pcross,nocheck -b
+    DEB_BUILD_OPTIONS="$DEB_BUILD_OPTIONS nocheck" \
+        dpkg_build "$source" "$dir/log.arm64" -a arm64 -Pcross,nocheck -b
 }
 
 echo "---- $host: dpkg-buildpackage on this host"
