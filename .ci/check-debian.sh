@@ -15,10 +15,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
 
-fail() { echo "FAILED: $*" >&2; exit 1; }
-# Not grep -q after a pipe: its early exit would fail the writer.
-has() { grep "$@" >/dev/null; }
-
 host=$host_release
 arch=$(dpkg --print-architecture)
 version=$(dpkg-parsechangelog -S Version)

@@ -7,11 +7,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
 
-fail() { echo "FAILED: $*" >&2; exit 1; }
-# Not grep -q after a pipe: its early exit would fail the writer, and so the
-# pipeline.
-has() { grep "$@" >/dev/null; }
-
 mandoc -Tlint build/release/helloworld.1 || fail "mandoc -Tlint found problems"
 
 work=$(mktemp -d /var/tmp/helloworld-packages.XXXXXX)

@@ -1,8 +1,9 @@
 # shellcheck shell=bash
 # Sourced by CI's scripts: the Debian releases the project is made for and
-# the architectures CI builds Linux for; the host's Debian release; what this
-# host may do, decided narrowly; how a check says what it had to leave out;
-# a brand-new Debian root; checks run alongside each other; and sections.
+# the architectures CI builds Linux for; the host's Debian release; how a
+# check fails; what this host may do, decided narrowly; how a check says what
+# it had to leave out; a brand-new Debian root; checks run alongside each
+# other; and sections.
 
 # Debian 12 and 13, each checked in brand-new roots of its own.
 # shellcheck disable=SC2034 # used by the scripts that source this one
@@ -13,6 +14,12 @@ linux_arches=(arm64 armel armhf i386 mips64el mipsel ppc64el riscv64 s390x)
 
 # The host's Debian release, by the codename its apt sources use.
 host_release=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
+
+# fail TEXT: ends a check that found a fault, saying what it was.
+fail() { echo "FAILED: $*" >&2; exit 1; }
+# has GREP-ARGUMENT...: grep, quietly; not grep -q, whose early exit after a
+# pipe would fail the writer, and so the pipeline.
+has() { grep "$@" >/dev/null; }
 
 # True where this process may not mount: CAP_SYS_ADMIN (21) is not in its
 # effective set, as in a container that drops it.
