@@ -30,7 +30,9 @@ endfunction()
 if(step STREQUAL "setup")
   file(REMOVE_RECURSE "$ENV{WINEPREFIX}")
   file(MAKE_DIRECTORY "$ENV{WINEPREFIX}")
-  wine_step("${server}" --persistent)
+  # It outlasts the gaps between cases, and goes by itself a minute after
+  # the last if a run is cut short before its cleanup.
+  wine_step("${server}" --persistent=60)
   wine_step("$ENV{HELLOWORLD_LAUNCHER}" wineboot --init)
 else()
   execute_process(COMMAND "${server}" --kill OUTPUT_QUIET ERROR_QUIET)
