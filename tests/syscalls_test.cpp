@@ -23,7 +23,6 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
